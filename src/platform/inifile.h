@@ -1,0 +1,46 @@
+#pragma once
+// Private-profile (INI) files as Windows programs write them. One TIniFile lives for one
+// operation: it reads the file once when created, and every write reaches the disk before
+// the write call returns, as a whole-file atomic replace. Between BeginUpdate and EndUpdate
+// writes are collected and committed in one replace (many keys, one file write).
+//
+// Section and key names match without regard to letter case. Lines that are not understood
+// are kept as they stand; a new key goes at the end of its section; a new section at the end
+// of the file. A refused write throws EIniFileException "Unable to write to <full path>".
+
+#include <QString>
+#include <memory>
+
+class TIniFile {
+ public:
+  explicit TIniFile(const QString& fileName);
+  ~TIniFile();  // commits an update left open; never throws
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
+
+  const QString& FileName() const;
+  bool FileExists() const;  // whether the file existed when it was read
+
+  QString ReadString(const QString& section, const QString& key, const QString& def) const;
+  // Decimal, or hexadecimal after "0x"/"0X" (longer than two characters); otherwise def.
+  int ReadInteger(const QString& section, const QString& key, int def) const;
+  // Read as an integer: non-zero is true, 0 false, anything else def.
+  bool ReadBool(const QString& section, const QString& key, bool def) const;
+  bool ValueExists(const QString& section, const QString& key) const;
+
+  void WriteString(const QString& section, const QString& key, const QString& value);
+  void WriteInteger(const QString& section, const QString& key, int value);
+  void WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
+  void DeleteKey(const QString& section, const QString& key);
+
+  // Batches writes into one commit. Nested calls count; the outermost EndUpdate commits.
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  struct Data;
+  std::unique_ptr<Data> d;
+};
+
+// Parses an integer value the way the INI layer does; returns def when it is not a number.
+int ParseIniInteger(const QString& text, int def);

@@ -1,0 +1,58 @@
+#pragma once
+// The playlist file "lastplay.dat": the playlist's only store. Every operation opens the
+// file for itself (one TIniFile), reads or writes its keys and lets it go; nothing is kept
+// between operations. Section "playlist": File<n>, Title<n>, Length<n> (whole seconds),
+// NumberOfEntries, Version (always 2).
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+struct TPlaylistEntry {
+  int Number = 0;         // 1-based entry number
+  QString Title;          // empty when the key is missing
+  int LengthSeconds = 0;  // 0 when not measured yet
+};
+
+// Write orders of Append entry, by caller.
+enum class TAppendOrder {
+  FileFirst,    // Add File, Add Directory, Eject: File, Title, NumberOfEntries, Version
+  VersionFirst  // shell drop: Version, NumberOfEntries, File, Title
+};
+
+class TPlaylistFile {
+ public:
+  // fileName defaults to the program directory's "lastplay.dat".
+  explicit TPlaylistFile(QString fileName = QString());
+
+  const QString& FileName() const { return fileName_; }
+
+  // Read entries. The silent variant reports nothing; the reporting variant shows
+  // "Playlist does not exists" or the version message through the dialog seam.
+  // Nothing when the file is unusable (the caller's list stays as it is).
+  std::optional<QVector<TPlaylistEntry>> ReadEntriesSilent() const;
+  std::optional<QVector<TPlaylistEntry>> ReadEntriesReporting() const;
+
+  // "7. Blue.mp3 (3:35)"
+  static QString EntryText(const TPlaylistEntry& entry);
+  // The file-name part of a path: all after the last "/" (or "\" or ":", for files written on
+  // Windows).
+  static QString FileNamePart(const QString& path);
+
+  // Appends one song at the end. Throws EIniFileException on a refused write.
+  void AppendEntry(const QString& path, TAppendOrder order) const;
+  // Appends many songs in one file write (Add Directory); same keys as one AppendEntry each.
+  void AppendEntries(const QStringList& paths, TAppendOrder order) const;
+  // Stores the length of entry n (ms / 1000, truncated) unless it has one; true when written.
+  bool RecordLength(int n, qint64 lengthMs) const;
+  // "File" + n, or "0" when the key is missing.
+  QString EntryPath(int n) const;
+  // Removes the entry of list row index, closing the gap; count is the list's row count.
+  void DeleteEntry(int index, int count) const;
+  // Deletes the file if it exists.
+  void ErasePlaylist() const;
+
+ private:
+  QString fileName_;
+};
