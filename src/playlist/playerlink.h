@@ -1,0 +1,22 @@
+#pragma once
+// What the playlist window needs of the player window. The player implements it; the
+// playlist library does not depend on the player's.
+
+#include <QRect>
+#include <QString>
+
+class QObject;
+
+class TPlayerLink {
+ public:
+  virtual ~TPlayerLink() = default;
+  virtual bool Playing() const = 0;
+  virtual void PlayClick(QObject* sender) = 0;
+  virtual void StopClick(QObject* sender) = 0;
+  // The player window's frame (left, top, width, height) for docking.
+  virtual QRect PlayerGeometry() const = 0;
+  // Sets the player's song-title line (lablSongName).
+  virtual void SetSongLabel(const QString& text) = 0;
+  // Whether the playlist window is to be shown (PlaylistVisible).
+  virtual bool PlaylistVisible() const = 0;
+};
