@@ -10,7 +10,7 @@ class QObject;
 class TPlayerLink {
  public:
   virtual ~TPlayerLink() = default;
-  virtual bool Playing() const = 0;
+  virtual bool IsPlaying() const = 0;  // the player's Playing flag
   virtual void PlayClick(QObject* sender) = 0;
   virtual void StopClick(QObject* sender) = 0;
   // The player window's frame (left, top, width, height) for docking.
@@ -18,5 +18,5 @@ class TPlayerLink {
   // Sets the player's song-title line (lablSongName).
   virtual void SetSongLabel(const QString& text) = 0;
   // Whether the playlist window is to be shown (PlaylistVisible).
-  virtual bool PlaylistVisible() const = 0;
+  virtual bool IsPlaylistVisible() const = 0;
 };
