@@ -1,0 +1,147 @@
+#pragma once
+// The player window: transport, time read-out, seeking, volume, settings and window chrome.
+// Handlers carry the names they have always had (PlayClick, timeProgressTimer, ...); they
+// may throw EBrimtoneError, which the application-wide catcher shows.
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+
+#include "controls/alprogressbar.h"
+#include "controls/image.h"
+#include "controls/label.h"
+#include "player/mediaplayer.h"
+#include "player/shufflechoice.h"
+#include "playlist/playerlink.h"
+
+class TformPlaylist;
+
+// Program-wide values kept outside the window object.
+extern bool TimeType;         // false: elapsed time; true: remaining time
+extern bool PlaylistVisible;  // the playlist window is shown
+
+class TformMain : public QWidget, public TPlayerLink {
+  Q_OBJECT
+ public:
+  // engine: the media engine to play through; nullptr for the real one.
+  explicit TformMain(std::unique_ptr<TAudioEngine> engine = nullptr, QWidget* parent = nullptr);
+  ~TformMain() override;
+
+  // Components, as designed.
+  TImage* imgMain;
+  TLabel* lablSongName;
+  TImage* Prev;
+  TImage* butnExit;
+  TImage* butnMinimize;
+  TImage* Play;
+  TImage* Pause;
+  TImage* Stop;
+  TImage* Next;
+  TImage* Eject;
+  TALProgressBar* barVolume;
+  TALProgressBar* barSongProgress;
+  TLabel* lablVolume;
+  TLabel* lablProgress;
+  TLabel* lablTime;
+  TImage* butnRepeat;
+  TImage* butnShuffle;
+  TImage* butnPlaylist;
+  TMediaPlayer* Mp3MediaPlayer;
+  QTimer* timeProgress;
+  QMenu* menuRepeat;
+  QAction* itemRepeatFile;
+  QAction* itemRepeatPlaylist;
+  QAction* itemRepeatNone;
+
+  // Player state.
+  bool Shuffle = false;
+  bool Playing = false;
+  bool Paused = false;
+  bool Seeking = false;
+  int32_t RepeatMode = 0;
+  uint32_t ResumePosition = 0;
+  bool VolumeDragging = false;
+
+  // The playlist window, once it exists.
+  void SetPlaylistWindow(TformPlaylist* playlist);
+  TformPlaylist* formPlaylist() const { return formPlaylist_; }
+
+  // Start-up and shutdown.
+  void FormCreate();
+  void FormDestroy();
+
+  // Transport.
+  void PlayClick(QObject* sender) override;
+  void StopClick(QObject* sender) override;
+  void PauseClick(QObject* sender);
+  void NextClick(QObject* sender);
+  void PrevClick(QObject* sender);
+  void EjectClick(QObject* sender);
+  void Mp3MediaPlayerNotify(QObject* sender);
+  void butnRepeatClick(QObject* sender);
+  void menuRepeatPopup(QObject* sender);
+  void itemRepeatFileClick(QObject* sender);
+  void itemRepeatPlaylistClick(QObject* sender);
+  void itemRepeatNoneClick(QObject* sender);
+  void butnShuffleClick(QObject* sender);
+
+  // Time read-out and seeking.
+  void timeProgressTimer(QObject* sender);
+  void lablTimeClick(QObject* sender);
+  void barSongProgressMouseDown(QObject* sender, Qt::MouseButton button, int x, int y);
+  void barSongProgressMouseMove(QObject* sender, int x, int y);
+  void barSongProgressMouseUp(QObject* sender, Qt::MouseButton button, int x, int y);
+
+  // Volume.
+  void barVolumeMouseDown(QObject* sender, Qt::MouseButton button, int x, int y);
+  void barVolumeMouseMove(QObject* sender, int x, int y);
+  void barVolumeMouseUp(QObject* sender, Qt::MouseButton button, int x, int y);
+
+  // Chrome.
+  void ChangeImageDown(TImage* sender);
+  void ChangeImageUp(TImage* sender);
+  void imgMainMouseDown(QObject* sender, Qt::MouseButton button);
+  void butnPlaylistClick(QObject* sender);
+  void butnMinimizeClick(QObject* sender);
+  void butnExitClick(QObject* sender);
+  // Every position change of the player window goes through here: snap, move, dock.
+  void SetPlayerPosition(QPoint proposed);
+
+  static QString ChangeToTime(int32_t ms);
+
+  // The random choice of Next and Prev (tests seed it).
+  TShuffleChoice& ShuffleChoice() { return shuffle_; }
+
+  // TPlayerLink
+  bool IsPlaying() const override { return Playing; }
+  QRect PlayerGeometry() const override;
+  void SetSongLabel(const QString& text) override;
+  bool IsPlaylistVisible() const override { return ::PlaylistVisible; }
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void SetTitle();
+  void SelectNext();  // NextClick's choice of entry, without playing
+  void SetSeekBarFromX(int x);
+  void ApplyVolumeX(int x);
+  void ApplyVolume();
+  void DockPlaylist();
+  int ListCount() const;
+  int ListIndex() const;
+  void SetListIndex(int index);
+  void LoadImage(TImage* image, const QString& relativeName);
+
+  TformPlaylist* formPlaylist_ = nullptr;
+  TShuffleChoice shuffle_;
+  Qt::MouseButton seekButton_ = Qt::NoButton;
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};
