@@ -1,0 +1,22 @@
+#pragma once
+// The program's start-up order and shutdown, shared by the entry point and the start-up
+// benchmark.
+
+#include <memory>
+
+class TformMain;
+class TformPlaylist;
+
+struct TWindows {
+  TWindows();
+  ~TWindows();
+  std::unique_ptr<TformMain> formMain;
+  std::unique_ptr<TformPlaylist> formPlaylist;
+};
+
+// Title "Brimtone", the player window (created, set up, shown), then the playlist window.
+// Errors of a creation handler are shown and skip the rest of that handler only.
+void CreateWindows(TWindows& windows);
+// Saves the settings while both windows still stand, then destroys the playlist window
+// and the player window, in that order.
+void DestroyWindows(TWindows& windows);
