@@ -1,1 +1,784 @@
-// placeholder: implementation in progress
+#include "platform/inifile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/errors.h"
+
+// How a file is held:
+// 1. Load: the file is read whole (or its parse is taken from the cache when the file on disk
+//    is provably the one parsed before) and split into lines. Every line keeps its own bytes
+//    and terminator, so lines that are not touched are written back exactly as they were.
+// 2. Index: section headers and key lines go into one hash table keyed by their lower-cased
+//    names. The first section of a name is the section; a later header of the same name and
+//    its lines are kept but not used. Within a section the first line of a key wins.
+// 3. Edit: a changed line gets new bytes at the end of the arena; a new key is linked in after
+//    its section's last key line; a new section after the last line; deleted lines are marked.
+// 4. Commit: after checking that the file may be written, the live lines in file order go to
+//    a temporary file in the same folder, which is flushed and renamed over the file.
+// 5. Cache: the parsed content is kept per path and reused only while the file on disk is
+//    the same: same identity and old enough to rule out an unseen same-second edit, or the
+//    same bytes.
+
+namespace {
+
+constexpr qint64 kMaxFileSize = 32 * 1024 * 1024;  // larger files are not ours: left alone
+constexpr qsizetype kMaxArena = qsizetype(1) << 30;
+constexpr int64_t kRacyWindowNs = 2'000'000'000;  // coarser than any file system's timestamps
+constexpr size_t kCacheEntries = 4;
+
+enum LineKind : uint8_t { kOther, kSection, kKey };
+
+struct Line {
+  uint32_t start = 0;  // the line's bytes in the arena: text, then terminator
+  uint32_t size = 0;
+  uint32_t nameStart = 0;  // section name or key, blanks trimmed
+  uint32_t nameLen = 0;
+  uint32_t valueStart = 0;  // key lines: the value, blanks trimmed
+  uint32_t valueLen = 0;
+  int32_t section = -1;  // section and key lines: the section's index
+  int32_t next = -1;     // the following line in file order
+  int32_t dupNext = -1;  // key lines: the next line of the same key in the same section
+  int32_t dupTail = -1;  // the first line of a key: the last line of that key
+  uint8_t eolLen = 0;
+  LineKind kind = kOther;
+  bool dead = false;
+};
+
+struct Section {
+  int32_t header;
+  int32_t anchor;  // new keys go after this line: the section's last key line, or the header
+  int32_t keyCount;
+};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+uint8_t Lower(char c) {
+  const auto u = static_cast<uint8_t>(c);
+  return (u >= 'A' && u <= 'Z') ? u + 32 : u;
+}
+
+bool SameName(const char* a, uint32_t aLen, QByteArrayView b) {
+  if (aLen != static_cast<uint32_t>(b.size())) return false;
+  for (uint32_t i = 0; i < aLen; ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+uint64_t HashSeed() {
+  // Random per process, so that a crafted file cannot make every name collide.
+  static const uint64_t seed = QRandomGenerator::system()->generate64();
+  return seed;
+}
+
+uint64_t HashName(QByteArrayView name, uint64_t salt) {
+  uint64_t h = HashSeed() ^ salt;
+  for (const char c : name) h = (h ^ Lower(c)) * 0x100000001b3ULL;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ULL;
+  h ^= h >> 33;
+  return h;
+}
+
+constexpr uint64_t kSectionSalt = 0x5ec7104e5ec7104eULL;
+uint64_t KeySalt(int32_t section) {
+  return (static_cast<uint64_t>(section) + 1) * 0x9e3779b97f4a7c15ULL;
+}
+
+QByteArrayView Trimmed(QByteArrayView v) {
+  qsizetype s = 0, e = v.size();
+  while (s < e && IsBlank(v[s])) ++s;
+  while (e > s && IsBlank(v[e - 1])) --e;
+  return v.sliced(s, e - s);
+}
+
+// The parsed file: its lines, the index, and what edits have made of them.
+class TContent {
+ public:
+  static std::shared_ptr<TContent> Parse(const QByteArray& bytes);
+
+  QByteArray Serialize() const;
+  qsizetype ArenaSize() const { return arena_.size(); }
+  bool Sparse(qsizetype liveBytes) const {
+    return arena_.size() > 2 * liveBytes + (1 << 20) || dead_ > lines_.size() / 2 + 1024;
+  }
+
+  int32_t FindSection(QByteArrayView name) const;
+  int32_t FindKey(int32_t section, QByteArrayView key) const;  // first live line, or -1
+  QByteArrayView Value(int32_t line) const {
+    return QByteArrayView(arena_.constData() + lines_[line].valueStart, lines_[line].valueLen);
+  }
+  int KeyCount(int32_t section) const { return sections_[section].keyCount; }
+
+  // Both return false when the content would grow beyond what is held in memory.
+  bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+  bool DeleteKey(QByteArrayView section, QByteArrayView key);
+
+ private:
+  QByteArrayView Name(const Line& line) const {
+    return QByteArrayView(arena_.constData() + line.nameStart, line.nameLen);
+  }
+  uint64_t HashOf(const Line& line) const {
+    return HashName(Name(line), line.kind == kSection ? kSectionSalt : KeySalt(line.section));
+  }
+  void AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd, uint8_t eolLen,
+                     int32_t& currentSection);
+  int32_t AddSection(int32_t line);
+  bool IndexKey(int32_t line);  // false when it is a further line of a key already present
+  void Reserve(size_t entries);
+  void Link(int32_t line, int32_t after);
+  bool Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
+               uint32_t valueOffset, uint32_t valueLen);
+  bool Terminate(int32_t line);
+
+  QByteArray arena_;
+  std::vector<Line> lines_;
+  std::vector<Section> sections_;
+  std::vector<int32_t> slots_;  // line numbers of headers and first key lines; -1 free
+  size_t used_ = 0;
+  size_t dead_ = 0;
+  int32_t head_ = -1;
+  int32_t tail_ = -1;
+  QByteArray eol_ = "\n";
+};
+
+std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
+  auto content = std::make_shared<TContent>();
+  TContent& c = *content;
+  c.arena_ = bytes;
+  const char* p = c.arena_.constData();
+  const qsizetype n = c.arena_.size();
+  bool eolChosen = false;
+  int32_t currentSection = -1;
+  qsizetype pos = 0;
+  while (pos < n) {
+    qsizetype end = pos;
+    while (end < n && p[end] != '\n' && p[end] != '\r') ++end;
+    uint8_t eolLen = 0;
+    if (end < n) eolLen = (p[end] == '\r' && end + 1 < n && p[end + 1] == '\n') ? 2 : 1;
+    if (!eolChosen && eolLen > 0) {
+      // New lines take the file's own line ending.
+      c.eol_ = QByteArray(p + end, eolLen);
+      eolChosen = true;
+    }
+    qsizetype textStart = pos;
+    if (pos == 0 && end >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) textStart = 3;
+    c.AddParsedLine(pos, textStart, end, eolLen, currentSection);
+    pos = end + eolLen;
+  }
+  return content;
+}
+
+void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd,
+                             uint8_t eolLen, int32_t& currentSection) {
+  const char* p = arena_.constData();
+  const QByteArrayView text = Trimmed(QByteArrayView(p + textStart, textEnd - textStart));
+  Line line;
+  line.start = static_cast<uint32_t>(start);
+  line.size = static_cast<uint32_t>(textEnd + eolLen - start);
+  line.eolLen = eolLen;
+  if (!text.isEmpty() && text.front() == '[') {
+    const qsizetype close = text.indexOf(']');
+    if (close > 0) {
+      const QByteArrayView name = Trimmed(text.sliced(1, close - 1));
+      line.nameStart = static_cast<uint32_t>(name.data() - p);
+      line.nameLen = static_cast<uint32_t>(name.size());
+      if (FindSection(name) >= 0) {
+        currentSection = -1;  // a repeated section: kept as it stands, never used
+      } else {
+        line.kind = kSection;
+      }
+    }
+  } else if (currentSection >= 0) {
+    const qsizetype eq = text.indexOf('=');
+    if (eq > 0) {
+      const QByteArrayView key = Trimmed(text.first(eq));
+      const QByteArrayView value = Trimmed(text.sliced(eq + 1));
+      line.kind = kKey;
+      line.section = currentSection;
+      line.nameStart = static_cast<uint32_t>(key.data() - p);
+      line.nameLen = static_cast<uint32_t>(key.size());
+      line.valueStart = static_cast<uint32_t>(value.data() - p);
+      line.valueLen = static_cast<uint32_t>(value.size());
+    }
+  }
+  if (line.kind == kOther && tail_ >= 0 && lines_[tail_].kind == kOther) {
+    // Runs of lines nobody addresses are held as one piece.
+    lines_[tail_].size += line.size;
+    lines_[tail_].eolLen = line.eolLen;
+    return;
+  }
+  const auto index = static_cast<int32_t>(lines_.size());
+  lines_.push_back(line);
+  Link(index, tail_);
+  if (line.kind == kSection) {
+    currentSection = AddSection(index);
+  } else if (line.kind == kKey) {
+    if (IndexKey(index)) ++sections_[currentSection].keyCount;
+    sections_[currentSection].anchor = index;
+  }
+}
+
+void TContent::Link(int32_t line, int32_t after) {
+  if (after < 0) {
+    lines_[line].next = head_;
+    head_ = line;
+    if (tail_ < 0) tail_ = line;
+    return;
+  }
+  lines_[line].next = lines_[after].next;
+  lines_[after].next = line;
+  if (tail_ == after) tail_ = line;
+}
+
+void TContent::Reserve(size_t entries) {
+  if (entries * 2 <= slots_.size()) return;
+  size_t size = 16;
+  while (size < entries * 4) size *= 2;
+  std::vector<int32_t> old(size, -1);
+  old.swap(slots_);
+  used_ = 0;
+  const size_t mask = slots_.size() - 1;
+  for (const int32_t line : old) {
+    if (line < 0 || lines_[line].dead) continue;  // keys deleted since are dropped here
+    size_t i = HashOf(lines_[line]) & mask;
+    while (slots_[i] >= 0) i = (i + 1) & mask;
+    slots_[i] = line;
+    ++used_;
+  }
+}
+
+int32_t TContent::AddSection(int32_t line) {
+  const auto section = static_cast<int32_t>(sections_.size());
+  sections_.push_back({line, line, 0});
+  lines_[line].section = section;
+  Reserve(used_ + 1);
+  const size_t mask = slots_.size() - 1;
+  size_t i = HashOf(lines_[line]) & mask;
+  while (slots_[i] >= 0) i = (i + 1) & mask;
+  slots_[i] = line;
+  ++used_;
+  return section;
+}
+
+bool TContent::IndexKey(int32_t line) {
+  Reserve(used_ + 1);
+  const size_t mask = slots_.size() - 1;
+  Line& added = lines_[line];
+  const QByteArrayView name = Name(added);
+  size_t i = HashOf(added) & mask;
+  while (slots_[i] >= 0) {
+    Line& first = lines_[slots_[i]];
+    if (first.kind == kKey && first.section == added.section &&
+        SameName(arena_.constData() + first.nameStart, first.nameLen, name)) {
+      if (first.dead) break;  // every line of a deleted key is dead: the new line takes over
+      lines_[first.dupTail].dupNext = line;
+      first.dupTail = line;
+      return false;
+    }
+    i = (i + 1) & mask;
+  }
+  if (slots_[i] < 0) ++used_;
+  slots_[i] = line;
+  added.dupTail = line;
+  return true;
+}
+
+int32_t TContent::FindSection(QByteArrayView name) const {
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = HashName(name, kSectionSalt) & mask; slots_[i] >= 0; i = (i + 1) & mask) {
+    const Line& line = lines_[slots_[i]];
+    if (line.kind == kSection && SameName(arena_.constData() + line.nameStart, line.nameLen, name))
+      return line.section;
+  }
+  return -1;
+}
+
+int32_t TContent::FindKey(int32_t section, QByteArrayView key) const {
+  if (section < 0 || slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = HashName(key, KeySalt(section)) & mask; slots_[i] >= 0; i = (i + 1) & mask) {
+    const Line& line = lines_[slots_[i]];
+    if (line.kind == kKey && line.section == section &&
+        SameName(arena_.constData() + line.nameStart, line.nameLen, key))
+      return line.dead ? -1 : slots_[i];
+  }
+  return -1;
+}
+
+bool TContent::Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
+                       uint32_t valueOffset, uint32_t valueLen) {
+  if (arena_.size() + bytes.size() > kMaxArena) return false;
+  const auto start = static_cast<uint32_t>(arena_.size());
+  arena_.append(bytes);
+  Line& l = lines_[line];
+  l.start = start;
+  l.size = static_cast<uint32_t>(bytes.size());
+  l.nameStart = start + nameOffset;
+  l.nameLen = nameLen;
+  l.valueStart = start + valueOffset;
+  l.valueLen = valueLen;
+  return true;
+}
+
+bool TContent::Terminate(int32_t line) {
+  // Only the file's last line can lack a terminator; a line is about to follow it.
+  Line& l = lines_[line];
+  if (l.eolLen > 0 || l.size == 0) return true;
+  const QByteArray bytes = arena_.mid(l.start, l.size) + eol_;
+  const uint32_t oldStart = l.start;
+  if (!Rewrite(line, bytes, l.nameStart - oldStart, l.nameLen, l.valueStart - oldStart, l.valueLen))
+    return false;
+  lines_[line].eolLen = static_cast<uint8_t>(eol_.size());
+  return true;
+}
+
+bool TContent::SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value) {
+  int32_t sid = FindSection(section);
+  if (sid < 0) {
+    if (tail_ >= 0 && !Terminate(tail_)) return false;
+    const QByteArray bytes = '[' + section.toByteArray() + ']' + eol_;
+    if (arena_.size() + bytes.size() > kMaxArena) return false;
+    Line header;
+    header.kind = kSection;
+    header.eolLen = static_cast<uint8_t>(eol_.size());
+    const auto index = static_cast<int32_t>(lines_.size());
+    lines_.push_back(header);
+    Rewrite(index, bytes, 1, static_cast<uint32_t>(section.size()), 0, 0);
+    Link(index, tail_);
+    sid = AddSection(index);
+  }
+  const int32_t existing = FindKey(sid, key);
+  if (existing >= 0) {
+    // The key keeps its spelling and its line's terminator; the value is replaced.
+    const Line& l = lines_[existing];
+    const QByteArray name = arena_.mid(l.nameStart, l.nameLen);
+    const QByteArray eol = arena_.mid(l.start + l.size - l.eolLen, l.eolLen);
+    const QByteArray bytes = name + '=' + value.toByteArray() + eol;
+    return Rewrite(existing, bytes, 0, static_cast<uint32_t>(name.size()),
+                   static_cast<uint32_t>(name.size() + 1), static_cast<uint32_t>(value.size()));
+  }
+  const int32_t anchor = sections_[sid].anchor;
+  if (!Terminate(anchor)) return false;
+  const QByteArray bytes = key.toByteArray() + '=' + value.toByteArray() + eol_;
+  if (arena_.size() + bytes.size() > kMaxArena) return false;
+  Line line;
+  line.kind = kKey;
+  line.section = sid;
+  line.eolLen = static_cast<uint8_t>(eol_.size());
+  const auto index = static_cast<int32_t>(lines_.size());
+  lines_.push_back(line);
+  Rewrite(index, bytes, 0, static_cast<uint32_t>(key.size()), static_cast<uint32_t>(key.size() + 1),
+          static_cast<uint32_t>(value.size()));
+  Link(index, anchor);
+  sections_[sid].anchor = index;
+  if (IndexKey(index)) ++sections_[sid].keyCount;
+  return true;
+}
+
+bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
+  const int32_t sid = FindSection(section);
+  const int32_t first = FindKey(sid, key);
+  if (first < 0) return false;
+  for (int32_t line = first; line >= 0; line = lines_[line].dupNext) {
+    lines_[line].dead = true;
+    ++dead_;
+  }
+  --sections_[sid].keyCount;
+  return true;
+}
+
+QByteArray TContent::Serialize() const {
+  QByteArray out;
+  out.reserve(arena_.size());
+  for (int32_t i = head_; i >= 0; i = lines_[i].next)
+    if (!lines_[i].dead) out.append(arena_.constData() + lines_[i].start, lines_[i].size);
+  return out;
+}
+
+// --- Names and values ------------------------------------------------------------------
+
+// A section or key name as it is matched and written: UTF-8, blanks trimmed, no line breaks.
+QByteArray NameBytes(const QString& name) {
+  QByteArray bytes = name.toUtf8();
+  bytes.replace('\r', ' ').replace('\n', ' ');
+  return Trimmed(bytes).toByteArray();
+}
+
+QByteArray EncodeValue(const QString& value) {
+  QByteArray bytes = value.toUtf8();
+  bytes.replace('\r', ' ').replace('\n', ' ');
+  if (bytes.isEmpty()) return bytes;
+  const char first = bytes.front(), last = bytes.back();
+  const bool quoted = bytes.size() >= 2 && first == last && (first == '"' || first == '\'');
+  if (IsBlank(first) || IsBlank(last) || quoted) return '"' + bytes + '"';
+  return bytes;
+}
+
+QByteArrayView Unquoted(QByteArrayView value) {
+  if (value.size() >= 2 && value.front() == value.back() &&
+      (value.front() == '"' || value.front() == '\''))
+    return value.sliced(1, value.size() - 2);
+  return value;
+}
+
+std::optional<int> ParseInteger(QByteArrayView text) {
+  qsizetype s = 0, e = text.size();
+  auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (s < e && space(text[s])) ++s;
+  while (e > s && space(text[e - 1])) --e;
+  text = text.sliced(s, e - s);
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    // Hexadecimal is a 32-bit pattern: 0xFFFFFFFF is -1.
+    uint64_t v = 0;
+    for (const char c : text.sliced(2)) {
+      int digit;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
+      else
+        return std::nullopt;
+      v = v * 16 + digit;
+      if (v > 0xFFFFFFFFULL) return std::nullopt;
+    }
+    return static_cast<int>(static_cast<uint32_t>(v));
+  }
+  bool negative = false;
+  if (!text.isEmpty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text = text.sliced(1);
+  }
+  if (text.isEmpty()) return std::nullopt;
+  int64_t v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+    if (v > int64_t(INT32_MAX) + 1) return std::nullopt;
+  }
+  if (negative) v = -v;
+  if (v > INT32_MAX || v < INT32_MIN) return std::nullopt;
+  return static_cast<int>(v);
+}
+
+// --- Files on disk -----------------------------------------------------------------------
+
+struct FileIdentity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  int64_t mtime = 0;
+  int64_t ctime = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+int64_t Ns(const timespec& t) {
+  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+int64_t NowNs() {
+  timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  return Ns(t);
+}
+FileIdentity IdentityOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino, st.st_size, Ns(st.st_mtim), Ns(st.st_ctim)};
+}
+
+struct CacheEntry {
+  QString path;
+  FileIdentity identity;
+  int64_t seenAt = 0;  // clock reading taken before the identity was
+  QByteArray bytes;
+  std::shared_ptr<const TContent> content;
+};
+
+std::mutex& CacheMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::vector<CacheEntry>& Cache() {
+  static std::vector<CacheEntry> cache;
+  return cache;
+}
+CacheEntry* FindCached(const QString& path) {
+  for (CacheEntry& entry : Cache())
+    if (entry.path == path) return &entry;
+  return nullptr;
+}
+void Remember(CacheEntry entry) {
+  std::lock_guard lock(CacheMutex());
+  auto& cache = Cache();
+  std::erase_if(cache, [&](const CacheEntry& e) { return e.path == entry.path; });
+  if (cache.size() >= kCacheEntries) cache.erase(cache.begin());
+  cache.push_back(std::move(entry));
+}
+void Forget(const QString& path) {
+  std::lock_guard lock(CacheMutex());
+  std::erase_if(Cache(), [&](const CacheEntry& e) { return e.path == path; });
+}
+
+const std::shared_ptr<const TContent>& EmptyContent() {
+  static const std::shared_ptr<const TContent> empty = TContent::Parse(QByteArray());
+  return empty;
+}
+
+struct Loaded {
+  bool exists = false;
+  bool readable = true;  // false: the file is there but cannot be held; it must not be replaced
+  std::shared_ptr<const TContent> content;
+};
+
+Loaded Load(const QString& path) {
+  Loaded result;
+  result.content = EmptyContent();
+  const QByteArray native = QFile::encodeName(path);
+  const int64_t seenAt = NowNs();
+  // Non-blocking, so that a FIFO in the file's place cannot hang the program.
+  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    // Missing: reads like a file without keys. There but unreadable: never replaced.
+    const bool missing = errno == ENOENT || errno == ENOTDIR;
+    result.exists = !missing;
+    result.readable = missing;
+    Forget(path);
+    return result;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st;
+  result.exists = true;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+    result.readable = false;
+    return result;
+  }
+  const FileIdentity identity = IdentityOf(st);
+  {
+    std::lock_guard lock(CacheMutex());
+    const CacheEntry* entry = FindCached(path);
+    if (entry && entry->identity == identity &&
+        std::max(identity.mtime, identity.ctime) < entry->seenAt - kRacyWindowNs) {
+      result.content = entry->content;
+      return result;
+    }
+  }
+  QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+  qsizetype got = 0;
+  for (;;) {
+    if (got == bytes.size()) {
+      if (got > kMaxFileSize) {
+        result.readable = false;
+        return result;
+      }
+      bytes.resize(std::min<qsizetype>(got * 2 + 4096, kMaxFileSize + 1));
+    }
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result.readable = false;
+      return result;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.truncate(got);
+  {
+    std::lock_guard lock(CacheMutex());
+    CacheEntry* entry = FindCached(path);
+    if (entry && entry->bytes == bytes) {
+      entry->identity = identity;
+      entry->seenAt = seenAt;
+      result.content = entry->content;
+      return result;
+    }
+  }
+  auto content = TContent::Parse(bytes);
+  result.content = content;
+  Remember({path, identity, seenAt, bytes, content});
+  return result;
+}
+
+// Write bits all off counts as read-only, also for root, who passes every access check.
+bool IsReadOnly(const QString& path) {
+  struct stat st;
+  QString target = path;
+  const QByteArray native = QFile::encodeName(path);
+  if (::stat(native.constData(), &st) == 0) {
+    if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0) return true;
+    target = QFileInfo(path).canonicalFilePath();  // a link is replaced at its target
+  }
+  const QByteArray dir = QFile::encodeName(QFileInfo(target).absolutePath());
+  if (::stat(dir.constData(), &st) == 0)
+    return (st.st_mode & 0222) == 0 || ::access(dir.constData(), W_OK | X_OK) != 0;
+  return false;
+}
+
+[[noreturn]] void ThrowUnableToWrite(const QString& path) {
+  throw EIniFileException(QStringLiteral("Unable to write to ") + path);
+}
+
+}  // namespace
+
+// --- TIniFile ----------------------------------------------------------------------------
+
+struct TIniFile::Data {
+  QString fileName;
+  bool exists = false;
+  bool readable = true;
+  std::shared_ptr<const TContent> committed;  // the file as it is on disk
+  std::shared_ptr<TContent> working;          // edits not yet committed
+  int updateDepth = 0;
+
+  const TContent& Current() const { return working ? *working : *committed; }
+  TContent& Editable() {
+    if (!working) working = std::make_shared<TContent>(*committed);
+    return *working;
+  }
+  std::optional<QByteArrayView> Find(const QString& section, const QString& key) const {
+    const TContent& c = Current();
+    const int32_t line = c.FindKey(c.FindSection(NameBytes(section)), NameBytes(key));
+    if (line < 0) return std::nullopt;
+    return c.Value(line);
+  }
+  void Changed();
+  void Commit();
+};
+
+void TIniFile::Data::Changed() {
+  if (updateDepth == 0) Commit();
+}
+
+void TIniFile::Data::Commit() {
+  if (!working) return;
+  // On any failure the edits are dropped: memory goes back to what the file holds.
+  const std::shared_ptr<TContent> edits = std::move(working);
+  if (!readable || IsReadOnly(fileName)) ThrowUnableToWrite(fileName);
+  const QByteArray bytes = edits->Serialize();
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    ThrowUnableToWrite(fileName);
+  exists = true;
+  committed = edits->Sparse(bytes.size()) ? TContent::Parse(bytes) : edits;
+  const int64_t seenAt = NowNs();
+  struct stat st;
+  if (::stat(QFile::encodeName(fileName).constData(), &st) == 0)
+    Remember({fileName, IdentityOf(st), seenAt, bytes, committed});
+}
+
+TIniFile::TIniFile(const QString& fileName) : d(std::make_unique<Data>()) {
+  d->fileName = fileName;
+  Loaded loaded = Load(fileName);
+  d->exists = loaded.exists;
+  d->readable = loaded.readable;
+  d->committed = std::move(loaded.content);
+}
+
+TIniFile::~TIniFile() {
+  if (d->updateDepth > 0) {
+    d->updateDepth = 0;
+    try {
+      d->Commit();
+    } catch (...) {
+      // A destructor must not throw; the file keeps its old content.
+    }
+  }
+}
+
+const QString& TIniFile::FileName() const {
+  return d->fileName;
+}
+
+bool TIniFile::FileExists() const {
+  return d->exists;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
+  const auto value = d->Find(section, key);
+  return value ? QString::fromUtf8(Unquoted(*value)) : def;
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const {
+  const auto value = d->Find(section, key);
+  if (!value) return def;
+  return ParseInteger(Unquoted(*value)).value_or(def);
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const {
+  const auto value = d->Find(section, key);
+  if (!value) return def;
+  const auto number = ParseInteger(Unquoted(*value));
+  return number ? *number != 0 : def;
+}
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const {
+  return d->Find(section, key).has_value();
+}
+
+int TIniFile::KeyCount(const QString& section) const {
+  const TContent& c = d->Current();
+  const int32_t sid = c.FindSection(NameBytes(section));
+  return sid < 0 ? 0 : c.KeyCount(sid);
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  if (!d->Editable().SetValue(NameBytes(section), NameBytes(key), EncodeValue(value))) {
+    d->working.reset();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
+  WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteBool(const QString& section, const QString& key, bool value) {
+  WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::DeleteKey(const QString& section, const QString& key) {
+  if (!ValueExists(section, key)) return;  // nothing to remove, nothing written
+  d->Editable().DeleteKey(NameBytes(section), NameBytes(key));
+  d->Changed();
+}
+
+void TIniFile::BeginUpdate() {
+  ++d->updateDepth;
+}
+
+void TIniFile::EndUpdate() {
+  if (d->updateDepth == 0) return;
+  if (--d->updateDepth == 0) d->Commit();
+}
+
+int ParseIniInteger(const QString& text, int def) {
+  return ParseInteger(text.toUtf8()).value_or(def);
+}
+
+void ClearIniFileCache() {
+  std::lock_guard lock(CacheMutex());
+  Cache().clear();
+}

@@ -6,7 +6,9 @@
 //
 // Section and key names match without regard to letter case. Lines that are not understood
 // are kept as they stand; a new key goes at the end of its section; a new section at the end
-// of the file. A refused write throws EIniFileException "Unable to write to <full path>".
+// of the file. A refused write throws EIniFileException "Unable to write to <full path>" and
+// leaves the file as it was. A file whose write permission bits are all off is read-only,
+// also for root.
 
 #include <QString>
 #include <memory>
@@ -21,19 +23,27 @@ class TIniFile {
   const QString& FileName() const;
   bool FileExists() const;  // whether the file existed when it was read
 
+  // The value as text: blanks around it trimmed, one pair of enclosing quotes removed,
+  // decoded as UTF-8. Read whole (no length limit).
   QString ReadString(const QString& section, const QString& key, const QString& def) const;
   // Decimal, or hexadecimal after "0x"/"0X" (longer than two characters); otherwise def.
   int ReadInteger(const QString& section, const QString& key, int def) const;
   // Read as an integer: non-zero is true, 0 false, anything else def.
   bool ReadBool(const QString& section, const QString& key, bool def) const;
   bool ValueExists(const QString& section, const QString& key) const;
+  // Number of distinct keys in the section (0 when it does not exist).
+  int KeyCount(const QString& section) const;
 
+  // A value with blanks at either end, or already enclosed in quotes, is written in double
+  // quotes so that it reads back unchanged. Line breaks cannot be stored and become blanks.
   void WriteString(const QString& section, const QString& key, const QString& value);
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
+  // Removes every line of the key in its section; a missing key writes nothing.
   void DeleteKey(const QString& section, const QString& key);
 
   // Batches writes into one commit. Nested calls count; the outermost EndUpdate commits.
+  // When that commit is refused, none of the batch's writes stay, on disk or in memory.
   void BeginUpdate();
   void EndUpdate();
 
@@ -44,3 +54,7 @@ class TIniFile {
 
 // Parses an integer value the way the INI layer does; returns def when it is not a number.
 int ParseIniInteger(const QString& text, int def);
+
+// Forgets the parsed files kept between operations (benchmarks measure cold reads with it).
+// Never needed for correctness: every open checks the file on disk.
+void ClearIniFileCache();
