@@ -7,8 +7,11 @@
 
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/fonts.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  LoadDesignFonts();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

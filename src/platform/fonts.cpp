@@ -1,0 +1,12 @@
+#include "platform/fonts.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+
+void LoadDesignFonts() {
+  static const char* const kFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                                       "/usr/share/wine/fonts/tahomabd.ttf",
+                                       "/usr/share/wine/fonts/ms_sans_serif.ttf"};
+  for (const char* file : kFiles)
+    if (QFileInfo::exists(file)) QFontDatabase::addApplicationFont(file);
+}
