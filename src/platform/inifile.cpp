@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -651,6 +652,7 @@ struct TIniFile::Data {
   std::shared_ptr<const TContent> committed;  // the file as it is on disk
   std::shared_ptr<TContent> working;          // edits not yet committed
   int updateDepth = 0;
+  int uncaughtAtBegin = 0;  // exceptions in flight when the outermost update began
 
   const TContent& Current() const { return working ? *working : *committed; }
   TContent& Editable() {
@@ -699,6 +701,7 @@ TIniFile::TIniFile(const QString& fileName) : d(std::make_unique<Data>()) {
 TIniFile::~TIniFile() {
   if (d->updateDepth > 0) {
     d->updateDepth = 0;
+    if (std::uncaught_exceptions() > d->uncaughtAtBegin) return;  // abandoned: drop the edits
     try {
       d->Commit();
     } catch (...) {
@@ -766,7 +769,7 @@ void TIniFile::DeleteKey(const QString& section, const QString& key) {
 }
 
 void TIniFile::BeginUpdate() {
-  ++d->updateDepth;
+  if (d->updateDepth++ == 0) d->uncaughtAtBegin = std::uncaught_exceptions();
 }
 
 void TIniFile::EndUpdate() {

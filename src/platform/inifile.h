@@ -16,7 +16,9 @@
 class TIniFile {
  public:
   explicit TIniFile(const QString& fileName);
-  ~TIniFile();  // commits an update left open; never throws
+  // Commits an update left open, unless an exception is unwinding through the update (then
+  // its writes are dropped, so that a half-done batch never reaches the disk). Never throws.
+  ~TIniFile();
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
 

@@ -31,11 +31,14 @@ class TPlaylistFile {
   // Read entries. The silent variant reports nothing; the reporting variant shows
   // "Playlist does not exists" or the version message through the dialog seam.
   // Nothing when the file is unusable (the caller's list stays as it is).
+  // A damaged "NumberOfEntries" cannot make more rows than the section has keys.
   std::optional<QVector<TPlaylistEntry>> ReadEntriesSilent() const;
   std::optional<QVector<TPlaylistEntry>> ReadEntriesReporting() const;
 
   // "7. Blue.mp3 (3:35)"
   static QString EntryText(const TPlaylistEntry& entry);
+  // The length text of a row: seconds as m:ss.
+  static QString LengthText(qint64 seconds);
   // The file-name part of a path: all after the last "/" (or "\" or ":", for files written on
   // Windows).
   static QString FileNamePart(const QString& path);
@@ -45,13 +48,16 @@ class TPlaylistFile {
   // Appends many songs in one file write (Add Directory); same keys as one AppendEntry each.
   void AppendEntries(const QStringList& paths, TAppendOrder order) const;
   // Stores the length of entry n (ms / 1000, truncated) unless it has one; true when written.
+  // A negative length is no measurement and is not stored.
   bool RecordLength(int n, qint64 lengthMs) const;
   // "File" + n, or "0" when the key is missing.
   QString EntryPath(int n) const;
   // Removes the entry of list row index, closing the gap; count is the list's row count.
+  // An index outside 0..count-1 does nothing. All its writes reach the file in one replace.
   void DeleteEntry(int index, int count) const;
-  // Deletes the file if it exists.
-  void ErasePlaylist() const;
+  // Deletes the file if it exists; true when no file is left. A file whose write bits are all
+  // off is read-only and stays, as does one the system refuses to delete.
+  bool ErasePlaylist() const;
 
  private:
   QString fileName_;

@@ -1,0 +1,184 @@
+#include "playlist/playlistfile.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/dialogs.h"
+#include "platform/inifile.h"
+#include "platform/programdir.h"
+#include "platform/timetext.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("playlist");
+const QString kVersion = QStringLiteral("Version");
+const QString kNumberOfEntries = QStringLiteral("NumberOfEntries");
+
+QString FileKey(qint64 n) {
+  return QStringLiteral("File") + QString::number(n);
+}
+QString TitleKey(qint64 n) {
+  return QStringLiteral("Title") + QString::number(n);
+}
+QString LengthKey(qint64 n) {
+  return QStringLiteral("Length") + QString::number(n);
+}
+
+// Reading the entries:
+// 1. "Version" must be 2, else the file is unusable (the reporting variant says why).
+// 2. Silent variant: "NumberOfEntries" must be there and above 0.
+// 3. N = "NumberOfEntries", 1 when missing; 0 or less gives no rows.
+// 4. Rows 1..N with "Title" + n and "Length" + n; gaps read as empty title and 0.
+std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool reporting) {
+  const TIniFile ini(fileName);
+  // 1.
+  const int version = ini.ReadInteger(kSection, kVersion, 0);
+  if (version != 2) {
+    if (reporting) {
+      if (ini.FileExists()) {
+        Dialogs().ShowMessage(QStringLiteral("Playlist version incompatibile\r"
+                                             "Brimtone requires version 2\r"
+                                             "Selected file has got version ") +
+                              QString::number(version));
+      } else {
+        Dialogs().ShowMessage(QStringLiteral("Playlist does not exists"));
+      }
+    }
+    return std::nullopt;
+  }
+  // 2.
+  if (!reporting && ini.ReadInteger(kSection, kNumberOfEntries, -1) <= 0) return std::nullopt;
+  // 3.
+  const int count = ini.ReadInteger(kSection, kNumberOfEntries, 1);
+  QVector<TPlaylistEntry> entries;
+  if (count <= 0) return entries;
+  // 4. A file the program wrote has at least two keys per entry; a larger count is damage,
+  // and rows past the number of keys could only be empty ones.
+  const int rows = std::min(count, std::max(1, ini.KeyCount(kSection)));
+  entries.reserve(rows);
+  for (int n = 1; n <= rows; ++n) {
+    entries.push_back({n, ini.ReadString(kSection, TitleKey(n), QString()),
+                       ini.ReadInteger(kSection, LengthKey(n), 0)});
+  }
+  return entries;
+}
+
+// Appending one song: k = N + 1, N read afresh from what has been written so far.
+void Append(TIniFile& ini, const QString& path, TAppendOrder order) {
+  const qint64 k = qint64(ini.ReadInteger(kSection, kNumberOfEntries, 0)) + 1;
+  const QString number = QString::number(k);
+  if (order == TAppendOrder::FileFirst) {
+    ini.WriteString(kSection, FileKey(k), path);
+    ini.WriteString(kSection, TitleKey(k), TPlaylistFile::FileNamePart(path));
+    ini.WriteString(kSection, kNumberOfEntries, number);
+    ini.WriteInteger(kSection, kVersion, 2);
+  } else {
+    ini.WriteInteger(kSection, kVersion, 2);
+    ini.WriteString(kSection, kNumberOfEntries, number);
+    ini.WriteString(kSection, FileKey(k), path);
+    ini.WriteString(kSection, TitleKey(k), TPlaylistFile::FileNamePart(path));
+  }
+}
+
+}  // namespace
+
+TPlaylistFile::TPlaylistFile(QString fileName)
+    : fileName_(fileName.isEmpty() ? PlaylistFileName() : std::move(fileName)) {}
+
+std::optional<QVector<TPlaylistEntry>> TPlaylistFile::ReadEntriesSilent() const {
+  return ReadEntries(fileName_, false);
+}
+
+std::optional<QVector<TPlaylistEntry>> TPlaylistFile::ReadEntriesReporting() const {
+  return ReadEntries(fileName_, true);
+}
+
+QString TPlaylistFile::LengthText(qint64 seconds) {
+  constexpr qint64 kLimit = std::numeric_limits<int32_t>::max() / 1000;
+  if (seconds >= -kLimit && seconds <= kLimit) return ChangeToTime(int32_t(seconds * 1000));
+  // Beyond 596 hours the milliseconds do not fit the formatter; same text, in seconds.
+  const qint64 size = seconds < 0 ? -seconds : seconds;
+  const qint64 s = size % 60;
+  return (seconds < 0 ? QStringLiteral("-") : QString()) + QString::number(size / 60) + ':' +
+         (s < 10 ? QStringLiteral("0") : QString()) + QString::number(s);
+}
+
+QString TPlaylistFile::EntryText(const TPlaylistEntry& entry) {
+  return QString::number(entry.Number) + QStringLiteral(". ") + entry.Title + QStringLiteral(" (") +
+         LengthText(entry.LengthSeconds) + ')';
+}
+
+QString TPlaylistFile::FileNamePart(const QString& path) {
+  for (qsizetype i = path.size() - 1; i >= 0; --i) {
+    const QChar c = path[i];
+    if (c == '/' || c == '\\' || c == ':') return path.mid(i + 1);
+  }
+  return path;
+}
+
+void TPlaylistFile::AppendEntry(const QString& path, TAppendOrder order) const {
+  TIniFile ini(fileName_);
+  ini.BeginUpdate();
+  Append(ini, path, order);
+  ini.EndUpdate();
+}
+
+void TPlaylistFile::AppendEntries(const QStringList& paths, TAppendOrder order) const {
+  if (paths.isEmpty()) return;
+  TIniFile ini(fileName_);
+  ini.BeginUpdate();
+  for (const QString& path : paths) Append(ini, path, order);
+  ini.EndUpdate();
+}
+
+bool TPlaylistFile::RecordLength(int n, qint64 lengthMs) const {
+  TIniFile ini(fileName_);
+  if (lengthMs < 0 || ini.ValueExists(kSection, LengthKey(n))) return false;
+  ini.WriteString(kSection, LengthKey(n), QString::number(lengthMs / 1000));
+  return true;
+}
+
+QString TPlaylistFile::EntryPath(int n) const {
+  return TIniFile(fileName_).ReadString(kSection, FileKey(n), QStringLiteral("0"));
+}
+
+// Deleting entry s = index + 1 of a list of count rows:
+// 1. "NumberOfEntries" (1 when missing) is written back one less.
+// 2. Entries s+1..count move down by one; each keeps its own Length or none.
+// 3. The keys of the last entry go.
+void TPlaylistFile::DeleteEntry(int index, int count) const {
+  if (index < 0 || index >= count) return;
+  const qint64 last = count;
+  TIniFile ini(fileName_);
+  ini.BeginUpdate();
+  // 1.
+  const qint64 entries = ini.ReadInteger(kSection, kNumberOfEntries, 1);
+  ini.WriteString(kSection, kNumberOfEntries, QString::number(entries - 1));
+  // 2.
+  for (qint64 k = qint64(index) + 1; k < last; ++k) {
+    ini.WriteString(kSection, FileKey(k), ini.ReadString(kSection, FileKey(k + 1), QString()));
+    ini.WriteString(kSection, TitleKey(k), ini.ReadString(kSection, TitleKey(k + 1), QString()));
+    if (ini.ValueExists(kSection, LengthKey(k + 1)))
+      ini.WriteString(kSection, LengthKey(k),
+                      ini.ReadString(kSection, LengthKey(k + 1), QString()));
+    else
+      ini.DeleteKey(kSection, LengthKey(k));
+  }
+  // 3.
+  ini.DeleteKey(kSection, FileKey(last));
+  ini.DeleteKey(kSection, TitleKey(last));
+  ini.DeleteKey(kSection, LengthKey(last));
+  ini.EndUpdate();
+}
+
+bool TPlaylistFile::ErasePlaylist() const {
+  struct stat st;
+  const QByteArray native = QFile::encodeName(fileName_);
+  if (::lstat(native.constData(), &st) != 0) return true;
+  if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return false;  // read-only: kept
+  return QFile::remove(fileName_);
+}
