@@ -14,8 +14,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <ctime>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -26,7 +26,8 @@
 // 1. Load: the file is read whole (or its parse is taken from the cache when the file on disk
 //    is provably the one parsed before) and split into lines. Every line keeps its own bytes
 //    and terminator, so lines that are not touched are written back exactly as they were.
-// 2. Index: section headers and key lines go into one hash table keyed by their lower-cased
+// 2. Index: section headers and key lines (not ";" comments) go into one hash table keyed by their
+// lower-cased
 //    names. The first section of a name is the section; a later header of the same name and
 //    its lines are kept but not used. Within a section the first line of a key wins.
 // 3. Edit: a changed line gets new bytes at the end of the arena; a new key is linked in after
@@ -209,7 +210,7 @@ void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype tex
         line.kind = kSection;
       }
     }
-  } else if (currentSection >= 0) {
+  } else if (currentSection >= 0 && !text.isEmpty() && text.front() != ';') {
     const qsizetype eq = text.indexOf('=');
     if (eq > 0) {
       const QByteArrayView key = Trimmed(text.first(eq));

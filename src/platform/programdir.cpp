@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 QString& OverrideDir() {
@@ -34,14 +35,33 @@ QString ProgramFile(const QString& relativeName) {
 QString ProgramFileAnyCase(const QString& relativeName) {
   const QString exact = ProgramFile(relativeName);
   if (QFileInfo::exists(exact)) return exact;
-  const QFileInfo info(exact);
-  const QDir folder = info.dir();
-  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-  for (const QString& name : names) {
-    if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0) return folder.filePath(name);
+  // Every part below the program directory may differ in case: a "Skin" folder copied
+  // from elsewhere is the skin folder all the same.
+  const QString base = QDir::cleanPath(ProgramDir());
+  if (!exact.startsWith(base + '/')) return exact;
+  const QStringList parts = exact.mid(base.size() + 1).split('/', Qt::SkipEmptyParts);
+  QString path = base;
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    const QString candidate = path + '/' + parts[i];
+    if (QFileInfo::exists(candidate)) {
+      path = candidate;
+      continue;
+    }
+    const QDir::Filters kind = i + 1 == parts.size() ? QDir::Files : QDir::Dirs;
+    const QStringList names =
+        QDir(path).entryList(kind | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const auto match = std::find_if(names.begin(), names.end(), [&](const QString& name) {
+      return name.compare(parts[i], Qt::CaseInsensitive) == 0;
+    });
+    if (match == names.end()) return exact;
+    path = candidate.left(path.size() + 1) + *match;
   }
-  return exact;
+  return path;
 }
 
-QString SettingsFileName() { return ProgramFile("settings.ini"); }
-QString PlaylistFileName() { return ProgramFile("lastplay.dat"); }
+QString SettingsFileName() {
+  return ProgramFile("settings.ini");
+}
+QString PlaylistFileName() {
+  return ProgramFile("lastplay.dat");
+}
