@@ -1,22 +1,28 @@
 #include "platform/apptitle.h"
 
-#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 
+// Kept apart from Qt's application display name, which Qt would append to every window's
+// title (the playlist window's would read "Playlist - <song>").
 namespace {
 QPointer<QWidget>& TitleWindow() {
   static QPointer<QWidget> window;
   return window;
 }
+
+QString& Title() {
+  static QString title = QStringLiteral("Brimtone");
+  return title;
+}
 }  // namespace
 
 void SetApplicationTitle(const QString& title) {
-  QGuiApplication::setApplicationDisplayName(title);
+  Title() = title;
   if (TitleWindow()) TitleWindow()->setWindowTitle(title);
 }
 
-QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
+QString ApplicationTitle() { return Title(); }
 
 void SetTitleWindow(QWidget* window) {
   TitleWindow() = window;

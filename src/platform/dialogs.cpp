@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "platform/apptitle.h"
 #include "platform/errors.h"
 
 namespace {
@@ -29,7 +30,7 @@ class TQtDialogs final : public TDialogs {
 
  private:
   static void Box(QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(icon, ApplicationTitle(), text, QMessageBox::Ok);
     box.exec();
   }
 };

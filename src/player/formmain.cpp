@@ -12,6 +12,8 @@
 #include "platform/errors.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
+#include "platform/skinbitmap.h"
+#include "controls/dtlistbox.h"
 #include "platform/timetext.h"
 #include "player/outputvolume.h"
 #include "player/snapping.h"
@@ -181,30 +183,32 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
   connect(itemRepeatNone, &QAction::triggered, this, [this] { itemRepeatNoneClick(itemRepeatNone); });
   connect(timeProgress, &QTimer::timeout, this, [this] { timeProgressTimer(timeProgress); });
   connect(Mp3MediaPlayer, &TMediaPlayer::OnNotify, this,
-          [this] { Mp3MediaPlayerNotify(Mp3MediaPlayer); });
+          [this](QObject* sender) { Mp3MediaPlayerNotify(sender); });
 
-  connect(barSongProgress, &TALProgressBar::OnMouseDown, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-            barSongProgressMouseDown(barSongProgress, b, x, y);
-          });
-  connect(barSongProgress, &TALProgressBar::OnMouseMove, this,
-          [this](Qt::KeyboardModifiers, int x, int y) {
-            barSongProgressMouseMove(barSongProgress, x, y);
-          });
-  connect(barSongProgress, &TALProgressBar::OnMouseUp, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-            barSongProgressMouseUp(barSongProgress, b, x, y);
-          });
-  connect(barVolume, &TALProgressBar::OnMouseDown, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-            barVolumeMouseDown(barVolume, b, x, y);
-          });
-  connect(barVolume, &TALProgressBar::OnMouseMove, this,
-          [this](Qt::KeyboardModifiers, int x, int y) { barVolumeMouseMove(barVolume, x, y); });
-  connect(barVolume, &TALProgressBar::OnMouseUp, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-            barVolumeMouseUp(barVolume, b, x, y);
-          });
+  barSongProgress->SetOnMouseDown(
+      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+        barSongProgressMouseDown(sender, b, x, y);
+      });
+  barSongProgress->SetOnMouseMove(
+      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+        barSongProgressMouseMove(sender, x, y);
+      });
+  barSongProgress->SetOnMouseUp(
+      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+        barSongProgressMouseUp(sender, b, x, y);
+      });
+  barVolume->SetOnMouseDown(
+      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+        barVolumeMouseDown(sender, b, x, y);
+      });
+  barVolume->SetOnMouseMove(
+      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+        barVolumeMouseMove(sender, x, y);
+      });
+  barVolume->SetOnMouseUp(
+      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+        barVolumeMouseUp(sender, b, x, y);
+      });
 }
 
 TformMain::~TformMain() = default;
