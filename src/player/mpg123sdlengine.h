@@ -1,0 +1,102 @@
+#pragma once
+// The real audio engine: libmpg123 decodes on a thread of its own into a lock-free ring,
+// SDL's audio callback copies from the ring, applies the output volume and counts frames.
+//
+// Threads and what they share:
+//   GUI thread   all TAudioEngine calls; holds mutex_ for its changes of song and play state,
+//                and takes SDL's device lock (briefly) to change what the callback sees.
+//   decoder      DecodeLoop(): fills the ring under mutex_, one chunk at a time; declares the
+//                end of a play once its last sample has been heard, or a failure.
+//   callback     Fill(): never waits, allocates or does I/O; talks to the decoder through the
+//                ring, two atomics and a semaphore post.
+// Lock order: mutex_, then SDL's device lock.
+//
+// The output device is opened at the song's own rate (stereo, 16-bit) and kept open while
+// songs of that rate follow; SDL converts if the hardware needs another format.
+
+#include <SDL.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "player/audioengine.h"
+#include "player/framering.h"
+
+class TMp3Decoder;
+
+class TMpg123SdlEngine final : public TAudioEngine {
+ public:
+  TMpg123SdlEngine();
+  ~TMpg123SdlEngine() override;
+
+  void SetEndHandler(TEndHandler handler) override;
+  void Open(const QString& fileName) override;
+  void Close() override;
+  void Play(int64_t fromMs, uint64_t playId) override;
+  void Pause() override;
+  void Stop() override;
+  void Seek(int64_t ms) override;
+  int64_t Position() override;
+  int64_t Length() const override;
+  TEngineState State() const override;
+
+  // For benchmarks: steady-clock time (ns) at which the current play's first sample was handed
+  // to the output, 0 until then.
+  int64_t FirstAudioTimeNs();
+  // The output buffer in frames, and the device rate (0 while no device is open).
+  int OutputBufferFrames() const { return bufferFrames_; }
+  long OutputRate() const { return deviceRate_; }
+
+ private:
+  static void AudioCallback(void* userdata, Uint8* stream, int len);
+  void Fill(int16_t* out, size_t frames);
+  void ApplyVolume(int16_t* samples, size_t frames);
+  void DecodeLoop();
+
+  void EnsureDeviceLocked(long rate);
+  void RestartLocked(int64_t frame);
+  bool DecodeChunkLocked(size_t maxFrames);
+  int64_t HeardFrameLocked(int64_t nowNs) const;
+  int64_t CurrentFrameLocked();
+  int64_t MsToFrame(int64_t ms) const;
+  int64_t FrameToMs(int64_t frame) const;
+
+  // --- guarded by mutex_
+  mutable std::mutex mutex_;
+  std::unique_ptr<TMp3Decoder> song_;
+  TEngineState state_ = TEngineState::Closed;
+  uint64_t playId_ = 0;
+  int64_t frozenFrame_ = 0;    // the position while not playing
+  int64_t reportedFrame_ = 0;  // keeps Position() from stepping back during a play
+  bool decodeDone_ = false;    // the play's last frame is in the ring, or decoding failed
+  bool decodeFailed_ = false;
+  bool quit_ = false;
+  TEndHandler endHandler_;
+  bool sdlAudioReady_ = false;
+  SDL_AudioDeviceID device_ = 0;
+  long deviceRate_ = 0;
+  int bufferFrames_ = 0;
+  int64_t latencyNs_ = 0;  // from handing a frame to the output to hearing it
+
+  // --- callback state: the callback's own, others touch it only under SDL's device lock
+  bool cbPlaying_ = false;
+  int64_t cbStartFrame_ = 0;  // where the play (or last seek) started
+  int64_t cbNextFrame_ = 0;   // song frame of the next frame to hand out
+  bool cbValid_ = false;      // whether a buffer of this play has been handed out yet
+  int64_t cbBase_ = 0;        // song frame at the start of the last buffer with audio
+  int64_t cbFrames_ = 0;      // audio frames in that buffer
+  int64_t cbTimeNs_ = 0;      // when it was handed out
+  int64_t cbFirstNs_ = 0;
+  int32_t gainLeft_ = 65535, gainRight_ = 65535;  // the callback's alone
+
+  // --- decoder <-> callback, lock-free
+  TFrameRing ring_;
+  std::atomic<bool> endWritten_{false};  // decoder: the last frame of the play is in the ring
+  std::atomic<int64_t> heardEndNs_{0};   // callback: when that frame will have been heard
+  std::atomic<bool> decoderWaiting_{false};
+  SDL_sem* wake_ = nullptr;  // posted by the callback and the GUI thread to wake the decoder
+
+  std::thread decoder_;
+};

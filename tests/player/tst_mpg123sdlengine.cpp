@@ -1,0 +1,371 @@
+// The real engine (libmpg123 + SDL's real-time dummy output) behind TMediaPlayer: exact lengths,
+// refusal of files that are no playable MP3, position, pause, seek, the completion notices.
+
+#include <sys/stat.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include "mp3fixtures.h"
+#include "platform/errors.h"
+#include "player/mediaplayer.h"
+#include "player/mp3decoder.h"
+#include "player/mpg123sdlengine.h"
+
+namespace {
+
+constexpr int kNoticeTimeoutMs = 10000;
+
+// A media player over the real engine with its notices recorded.
+struct TRig {
+  TMediaPlayer player;
+  QList<int> notices;
+  explicit TRig(const QString& fileName = {}) {
+    QObject::connect(&player, &TMediaPlayer::OnNotify, &player,
+                     [this] { notices << player.NotifyResult(); });
+    if (!fileName.isEmpty()) {
+      player.SetFileName(fileName);
+      player.Open();
+    }
+  }
+};
+
+QString ErrorOf(const std::function<void()>& operation) {
+  try {
+    operation();
+  } catch (const EMCIDeviceError& e) {
+    return e.Message();
+  }
+  return {};
+}
+
+}  // namespace
+
+class TestMpg123SdlEngine : public QObject {
+  Q_OBJECT
+
+  TMp3Fixtures fixtures_;
+  QMap<QString, TMp3Fixture> songs_;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(fixtures_.Valid());
+    struct {
+      const char* name;
+      long rate;
+      int channels;
+      int64_t frames;
+      QStringList lame;
+    } const specs[] = {
+        {"cbr128.mp3", 44100, 2, 66011, {"-b", "128"}},
+        {"cbr192.mp3", 44100, 2, 66011, {"-b", "192"}},
+        {"cbr320.mp3", 44100, 2, 66011, {"-b", "320"}},
+        {"vbr.mp3", 44100, 2, 70001, {"-V", "2"}},
+        {"vbrnotag.mp3", 44100, 2, 70001, {"-V", "2", "-t"}},
+        {"mono22.mp3", 22050, 1, 33333, {"-m", "m", "-b", "64"}},
+        {"rate48.mp3", 48000, 2, 72000, {"-b", "192"}},
+        {"short1s.mp3", 44100, 2, 44100, {"-b", "128"}},
+        {"long6s.mp3", 44100, 2, 6 * 44100, {"-b", "320"}},
+    };
+    for (const auto& spec : specs) {
+      const TMp3Fixture song =
+          fixtures_.Make(spec.name, spec.rate, spec.channels, spec.frames, spec.lame);
+      QVERIFY2(!song.path.isEmpty(), spec.name);
+      songs_[spec.name] = song;
+    }
+    TMp3Fixture tagged = songs_["cbr128.mp3"];
+    tagged.path = fixtures_.WithId3Tag("id3big.mp3", tagged.path, 1 << 20);
+    QVERIFY(!tagged.path.isEmpty());
+    songs_["id3big.mp3"] = tagged;
+  }
+
+  void length_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("encoderInput");  // else: every sample the stream decodes to
+    QTest::newRow("CBR 128 kbps") << "cbr128.mp3" << true;
+    QTest::newRow("CBR 192 kbps") << "cbr192.mp3" << true;
+    QTest::newRow("CBR 320 kbps") << "cbr320.mp3" << true;
+    QTest::newRow("VBR with info frame") << "vbr.mp3" << true;
+    // Without the info frame there is no gapless data and no frame count: only a full scan
+    // finds the length, which then includes the encoder's delay and padding.
+    QTest::newRow("VBR without info frame") << "vbrnotag.mp3" << false;
+    QTest::newRow("mono 22.05 kHz") << "mono22.mp3" << true;
+    QTest::newRow("48 kHz") << "rate48.mp3" << true;
+    QTest::newRow("1 MB ID3v2 tag") << "id3big.mp3" << true;
+    QTest::newRow("one second") << "short1s.mp3" << true;
+  }
+
+  void length() {
+    QFETCH(QString, name);
+    QFETCH(bool, encoderInput);
+    const TMp3Fixture& song = songs_[name];
+    long decodedRate = 0;
+    const QVector<int16_t> decoded = DecodeAll(song.path, &decodedRate);
+    QVERIFY(!decoded.isEmpty());
+    const int64_t frames = encoderInput ? song.inputFrames : decoded.size() / 2;
+
+    TMp3Decoder decoder(song.path);
+    QCOMPARE(decoder.Rate(), song.rate);
+    QCOMPARE(decoder.LengthFrames(), frames);
+
+    TRig rig(song.path);
+    const double exactMs = frames * 1000.0 / song.rate;
+    QVERIFY2(qAbs(rig.player.Length() - exactMs) <= 1.0,
+             qPrintable(QString("%1 ms for %2 ms").arg(rig.player.Length()).arg(exactMs)));
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    QCOMPARE(rig.player.Position(), 0);
+  }
+
+  void refusedFiles_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("error");
+    const QString dir = fixtures_.Dir() + "/";
+    QFile cbr(songs_["cbr320.mp3"].path);
+    QVERIFY(cbr.open(QIODevice::ReadOnly));
+    const QByteArray mp3 = cbr.readAll();
+    const QString tagged = songs_["id3big.mp3"].path;
+    QFile tag(tagged);
+    QVERIFY(tag.open(QIODevice::ReadOnly));
+
+    QString p = fixtures_.Write("empty.mp3", {});
+    QTest::newRow("zero bytes") << p << "\"" + p + "\" is empty: it holds no MP3 audio";
+    p = fixtures_.Write("text.mp3", "This is a text file with a song's name.\n");
+    QTest::newRow("text") << p << "\"" + p + "\" is not an MP3 file: it holds no MPEG audio";
+    QByteArray noise(300000, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + (i >> 8)) & 0x7F);
+    p = fixtures_.Write("noise.mp3", noise);
+    QTest::newRow("no frame sync anywhere")
+        << p << "\"" + p + "\" is not an MP3 file: it holds no MPEG audio";
+    p = fixtures_.Write("cut200.mp3", mp3.left(200));
+    QTest::newRow("cut in the first frame")
+        << p << "\"" + p + "\" is cut short: it ends before its first complete MP3 frame";
+    p = fixtures_.Write("cut3.mp3", mp3.left(3));
+    QTest::newRow("cut in the first header")
+        << p << "\"" + p + "\" is cut short: it ends before its first complete MP3 frame";
+    p = fixtures_.Write("cuttag.mp3", tag.read(5000));
+    QTest::newRow("cut inside the ID3 tag")
+        << p << "\"" + p + "\" is cut short: it ends before its first complete MP3 frame";
+    p = dir + "missing.mp3";
+    QTest::newRow("missing") << p << "Cannot open \"" + p + "\": No such file or directory";
+    p = dir + "folder.mp3";
+    QVERIFY(QDir().mkpath(p));
+    QTest::newRow("folder") << p << "\"" + p + "\" is a folder, not an MP3 file";
+    p = dir + "fifo.mp3";
+    QVERIFY(::mkfifo(QFile::encodeName(p).constData(), 0600) == 0);
+    QTest::newRow("named pipe (must not hang)") << p << "\"" + p + "\" is not a regular file";
+  }
+
+  void refusedFiles() {
+    QFETCH(QString, path);
+    QFETCH(QString, error);
+    TRig rig(songs_["short1s.mp3"].path);
+    rig.player.Play();
+    rig.player.SetFileName(path);
+    QCOMPARE(ErrorOf([&] { rig.player.Open(); }), error);
+    // The song that was playing is closed, its Play aborted; the device is not ready.
+    QCOMPARE(rig.player.Mode(), mpNotReady);
+    QCOMPARE(rig.player.Position(), 0);
+    QCOMPARE(ErrorOf([&] { rig.player.Play(); }), "No MCI device open");
+    QTRY_COMPARE(rig.notices, QList<int>{nvAborted});
+    // And a good file plays afterwards.
+    rig.player.SetFileName(songs_["cbr128.mp3"].path);
+    rig.player.Open();
+    QCOMPARE(rig.player.Mode(), mpStopped);
+  }
+
+  void positionFollowsRealTime() {
+    TRig rig(songs_["cbr128.mp3"].path);
+    QElapsedTimer clock;
+    clock.start();
+    rig.player.Play();
+    QCOMPARE(rig.player.Mode(), mpPlaying);
+    int last = 0;
+    for (int i = 0; i < 6; ++i) {
+      QTest::qWait(100);
+      const int position = rig.player.Position();
+      // Never ahead of the time that has passed (one output buffer of slack), never back.
+      QVERIFY2(position <= clock.elapsed() + 12,
+               qPrintable(QString("%1 ms after %2 ms").arg(position).arg(clock.elapsed())));
+      QVERIFY(position >= last);
+      last = position;
+    }
+    QVERIFY(last > 0);
+    rig.player.Stop();
+  }
+
+  void pauseHoldsAndContinues() {
+    TRig rig(songs_["cbr128.mp3"].path);
+    rig.player.Play();
+    QTRY_VERIFY(rig.player.Position() > 150);
+    rig.player.Pause();
+    QCOMPARE(rig.player.Mode(), mpPaused);
+    const int halt = rig.player.Position();
+    QTest::qWait(200);
+    QCOMPARE(rig.player.Position(), halt);
+    QCOMPARE(rig.player.Mode(), mpPaused);
+    rig.player.Pause();  // goes on
+    QCOMPARE(rig.player.Mode(), mpPlaying);
+    QVERIFY(rig.player.Position() >= halt);
+    QTRY_VERIFY(rig.player.Position() > halt + 100);
+    QVERIFY(rig.notices.isEmpty());  // pausing and going on post nothing
+    rig.player.Stop();
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    const int stopped = rig.player.Position();
+    QTest::qWait(100);
+    QCOMPARE(rig.player.Position(), stopped);  // Stop keeps the position
+    QTRY_COMPARE(rig.notices, QList<int>{nvAborted});
+  }
+
+  void seekWhileHalted_data() {
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("expected");  // -1: the length
+    QTest::newRow("start") << 0 << 0;
+    QTest::newRow("one millisecond") << 1 << 1;
+    QTest::newRow("middle") << 777 << 777;
+    QTest::newRow("last millisecond") << 1495 << 1495;
+    QTest::newRow("past the end") << 50000 << -1;
+    QTest::newRow("negative") << -50 << 0;
+  }
+
+  void seekWhileHalted() {
+    QFETCH(int, target);
+    QFETCH(int, expected);
+    TRig rig(songs_["cbr128.mp3"].path);
+    if (expected < 0) expected = rig.player.Length();
+    rig.player.SetPosition(target);  // stopped
+    QCOMPARE(rig.player.Position(), expected);
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    rig.player.Play();
+    rig.player.Pause();
+    rig.player.SetPosition(target);  // paused
+    QCOMPARE(rig.player.Position(), expected);
+    QCOMPARE(rig.player.Mode(), mpPaused);
+    rig.player.Stop();
+  }
+
+  void seekWhilePlaying() {
+    TRig rig(songs_["cbr128.mp3"].path);
+    rig.player.Play();
+    QTRY_VERIFY(rig.player.Position() > 100);
+    rig.player.SetPosition(1200);
+    const int after = rig.player.Position();
+    QVERIFY2(after >= 1200 && after < 1200 + 40, qPrintable(QString::number(after)));
+    QCOMPARE(rig.player.Mode(), mpPlaying);
+    rig.player.SetPosition(100);  // backwards too
+    QVERIFY(rig.player.Position() < 1200);
+    rig.player.SetPosition(1300);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, QList<int>{nvSuccessful}, kNoticeTimeoutMs);
+    QCOMPARE(rig.player.Position(), rig.player.Length());
+  }
+
+  void endOfSongNoticeOnce_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("from");
+    QTest::newRow("one-second file") << "short1s.mp3" << 0;
+    QTest::newRow("mono 22.05 kHz, last 300 ms") << "mono22.mp3" << 1211;
+    QTest::newRow("48 kHz, last 300 ms") << "rate48.mp3" << 1200;
+    QTest::newRow("started at the very end") << "cbr128.mp3" << 1496;
+  }
+
+  void endOfSongNoticeOnce() {
+    QFETCH(QString, name);
+    QFETCH(int, from);
+    TRig rig(songs_[name].path);
+    const int length = rig.player.Length();
+    QElapsedTimer clock;
+    clock.start();
+    rig.player.SetStartPosition(from);
+    rig.player.Play();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices.size(), 1, kNoticeTimeoutMs);
+    // Not before the remaining audio can have been heard.
+    QVERIFY2(clock.elapsed() >= length - from - 1,
+             qPrintable(QString("%1 ms for %2 ms").arg(clock.elapsed()).arg(length - from)));
+    QCOMPARE(rig.notices, QList<int>{nvSuccessful});
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    QCOMPARE(rig.player.Position(), length);
+    QTest::qWait(200);
+    QCOMPARE(rig.notices.size(), 1);
+    // Played again after the end, from the start it was rewound to.
+    rig.player.SetPosition(0);
+    QCOMPARE(rig.player.Position(), 0);
+    rig.player.SetStartPosition(length - 50);
+    rig.player.Play();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, (QList<int>{nvSuccessful, nvSuccessful}),
+                              kNoticeTimeoutMs);
+  }
+
+  void supersededAndAborted() {
+    TRig rig(songs_["cbr192.mp3"].path);
+    rig.player.Play();
+    QTest::qWait(50);
+    rig.player.SetStartPosition(200);
+    rig.player.Play();
+    QTRY_COMPARE(rig.notices, QList<int>{nvSuperseded});
+    QVERIFY(rig.player.Position() >= 200);
+    rig.player.Pause();
+    rig.player.Stop();
+    QTRY_COMPARE(rig.notices, (QList<int>{nvSuperseded, nvAborted}));
+    rig.player.Play();
+    rig.player.Close();
+    QTRY_COMPARE(rig.notices, (QList<int>{nvSuperseded, nvAborted, nvAborted}));
+    QTest::qWait(200);  // nothing late from the engine
+    QCOMPARE(rig.notices.size(), 3);
+  }
+
+  void reopenClosesTheSongFirst() {
+    TRig rig(songs_["cbr128.mp3"].path);
+    rig.player.Play();
+    rig.player.SetFileName(songs_["rate48.mp3"].path);
+    rig.player.Open();
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    QCOMPARE(rig.player.Length(), 1500);
+    QTRY_COMPARE(rig.notices, QList<int>{nvAborted});
+  }
+
+  void failsWhenTheFileShrinksWhilePlaying() {
+    const QString path = fixtures_.Dir() + "/shrinking.mp3";
+    QVERIFY(QFile::copy(songs_["long6s.mp3"].path, path));
+    TRig rig(path);
+    const int length = rig.player.Length();
+    QFile file(path);
+    QVERIFY(file.resize(file.size() / 2));
+    rig.player.SetStartPosition(length / 2 - 300);
+    rig.player.Play();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, QList<int>{nvFailure}, kNoticeTimeoutMs);
+    QCOMPARE(rig.player.Mode(), mpStopped);
+    QVERIFY(rig.player.Position() < length);
+  }
+
+  void noAudioOutput_data() {
+    QTest::addColumn<QByteArray>("driver");
+    QTest::addColumn<QByteArray>("diskFile");
+    QTest::newRow("no such driver") << QByteArray("nosuchdriver") << QByteArray();
+    QTest::newRow("device cannot be opened")
+        << QByteArray("disk") << QByteArray("/nonexistent-folder/out.raw");
+  }
+
+  void noAudioOutput() {
+    QFETCH(QByteArray, driver);
+    QFETCH(QByteArray, diskFile);
+    const QByteArray before = qgetenv("SDL_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", driver);
+    qputenv("SDL_DISKAUDIOFILE", diskFile);
+    {
+      TRig rig;
+      rig.player.SetFileName(songs_["cbr128.mp3"].path);
+      const QString error = ErrorOf([&] { rig.player.Open(); });
+      QVERIFY2(error.startsWith("No audio output is available: "), qPrintable(error));
+      QCOMPARE(rig.player.Mode(), mpNotReady);
+      QCOMPARE(ErrorOf([&] { rig.player.Play(); }), "No MCI device open");
+    }
+    qputenv("SDL_AUDIODRIVER", before);
+    qunsetenv("SDL_DISKAUDIOFILE");
+    TRig rig(songs_["cbr128.mp3"].path);  // the program goes on once output is back
+    rig.player.Play();
+    QCOMPARE(rig.player.Mode(), mpPlaying);
+  }
+};
+
+QTEST_GUILESS_MAIN(TestMpg123SdlEngine)
+#include "tst_mpg123sdlengine.moc"
