@@ -693,7 +693,16 @@ void TdtListBox::UpdateHint(int x, int y) {
 }
 
 void TdtListBox::HintAfterMouseMove(QPoint pos) {
-  if (ClientWidth() < pos.x() && HintPanel_) CloseHint();
+  if (ClientWidth() < pos.x() && HintPanel_) {
+    CloseHint();
+    // Over the part of the panel past the list: with the panel gone the pointer is off the
+    // list, and the list's own leave was spent when the pointer went onto the panel.
+    if (MouseInside_) {
+      QPointer<TdtListBox> self(this);
+      MouseLeave();
+      if (!self) return;
+    }
+  }
   if (HintOnlyIfFocused_ && !hasFocus()) return;
   UpdateHint(pos.x(), pos.y());
 }

@@ -671,8 +671,8 @@ class TestALProgressBar : public QObject {
     QTest::addColumn<TProgressDirection>("direction");
     QTest::addColumn<QSize>("bitmap");
     QTest::addColumn<bool>("border");
-    const QList<QSize> sizes{QSize(0, 0), QSize(1, 1), QSize(2, 2),
-                             QSize(1, 9), QSize(0, 9), QSize(3, 0)};
+    const QList<QSize> sizes{QSize(0, 0), QSize(1, 1), QSize(2, 2),  QSize(1, 9),
+                             QSize(0, 9), QSize(3, 0), QSize(-5, -5)};
     for (const QSize& size : sizes)
       for (TBarColorStyle style : {cs1Color, cs2Colors, cs3Colors})
         for (TProgressDirection direction : {pdLeftToRight, pdBottomToTop})
