@@ -28,11 +28,8 @@ namespace {
 constexpr int kWidth = 344;
 constexpr int kHeight = 116;
 
-const char* const kModeNames[] = {"Not ready", "Stopped", "Playing", "Recording",
-                                  "Seeking",   "Paused",  "Open"};
-
 QString ModeName(int mode) {
-  return mode >= 0 && mode < 7 ? QString::fromLatin1(kModeNames[mode]) : QString();
+  return mode >= 0 && mode < 7 ? QString::fromLatin1(ModeNames[mode]) : QString();
 }
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false) {

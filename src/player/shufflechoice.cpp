@@ -3,6 +3,10 @@
 #include <chrono>
 
 void TShuffleChoice::ReseedFromClock() {
+  if (Clock) {
+    seed_ = Clock();
+    return;
+  }
   const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
   seed_ = static_cast<uint32_t>(ticks);
 }

@@ -3,6 +3,7 @@
 // (seed := seed x 134775813 + 1 mod 2^32) whose next value scales into 0..count-1.
 
 #include <cstdint>
+#include <functional>
 
 class TShuffleChoice {
  public:
@@ -10,6 +11,8 @@ class TShuffleChoice {
   void Reseed(uint32_t seed) { seed_ = seed; }
   // Reseeds from the low 32 bits of a monotonic high-resolution clock.
   void ReseedFromClock();
+  // The clock ReseedFromClock reads (tests fix it).
+  std::function<uint32_t()> Clock;
   // Uniform over 0..count-1; 0 for an empty list.
   int Pick(int count);
   uint32_t Seed() const { return seed_; }
