@@ -1,6 +1,9 @@
 #include "platform/inifile.h"
 
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,8 +19,10 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/errors.h"
@@ -40,7 +45,7 @@
 
 namespace {
 
-constexpr qint64 kMaxFileSize = 32 * 1024 * 1024;  // larger files are not ours: left alone
+constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;  // larger files are not ours: left alone
 constexpr qsizetype kMaxArena = qsizetype(1) << 30;
 constexpr int64_t kRacyWindowNs = 2'000'000'000;  // coarser than any file system's timestamps
 constexpr size_t kCacheEntries = 4;
@@ -61,6 +66,7 @@ struct Line {
   uint8_t eolLen = 0;
   LineKind kind = kOther;
   bool dead = false;
+  bool repeated = false;  // a further line of a key already present in the section
 };
 
 struct Section {
@@ -130,10 +136,21 @@ class TContent {
     return QByteArrayView(arena_.constData() + lines_[line].valueStart, lines_[line].valueLen);
   }
   int KeyCount(int32_t section) const { return sections_[section].keyCount; }
+  template <typename Visit>
+  void ForEachKey(int32_t section, Visit&& visit) const {
+    for (int32_t i = lines_[sections_[section].header].next; i >= 0 && lines_[i].kind != kSection;
+         i = lines_[i].next) {
+      const Line& l = lines_[i];
+      if (l.kind == kKey && !l.dead && !l.repeated && l.section == section)
+        visit(Name(l), Value(i));
+    }
+  }
 
   // Both return false when the content would grow beyond what is held in memory.
   bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
   bool DeleteKey(QByteArrayView section, QByteArrayView key);
+  // Writes to with from's value as it stands; -1 when from is missing (nothing written).
+  int CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayView to);
 
  private:
   QByteArrayView Name(const Line& line) const {
@@ -150,12 +167,21 @@ class TContent {
   void Link(int32_t line, int32_t after);
   bool Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
                uint32_t valueOffset, uint32_t valueLen);
+  bool PutKeyLine(int32_t line, QByteArrayView name, QByteArrayView value, QByteArrayView eol);
+  bool SetValueIn(int32_t section, QByteArrayView key, QByteArrayView value);
   bool Terminate(int32_t line);
 
   QByteArray arena_;
   std::vector<Line> lines_;
   std::vector<Section> sections_;
-  std::vector<int32_t> slots_;  // line numbers of headers and first key lines; -1 free
+  // Headers and first key lines, with the top half of their hash so that most probes need
+  // not look at the line itself.
+  struct Slot {
+    uint32_t tag = 0;
+    int32_t line = -1;  // -1: free
+  };
+  static uint32_t Tag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+  std::vector<Slot> slots_;
   size_t used_ = 0;
   size_t dead_ = 0;
   int32_t head_ = -1;
@@ -169,12 +195,25 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
   c.arena_ = bytes;
   const char* p = c.arena_.constData();
   const qsizetype n = c.arena_.size();
+  // Sized once: a key or header line takes at least three bytes.
+  qsizetype lineFeeds = 0;
+  for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))); ++q)
+    ++lineFeeds;
+  const auto estimate = static_cast<size_t>(std::min(lineFeeds, n / 3) + 2);
+  c.lines_.reserve(estimate);
+  c.Reserve(estimate);
   bool eolChosen = false;
   int32_t currentSection = -1;
   qsizetype pos = 0;
+  qsizetype nextLf = -1;
   while (pos < n) {
-    qsizetype end = pos;
-    while (end < n && p[end] != '\n' && p[end] != '\r') ++end;
+    if (nextLf < pos) {
+      const void* lf = std::memchr(p + pos, '\n', n - pos);
+      nextLf = lf ? static_cast<const char*>(lf) - p : n;
+    }
+    // A lone carriage return ends a line too.
+    const void* cr = std::memchr(p + pos, '\r', nextLf - pos);
+    const qsizetype end = cr ? static_cast<const char*>(cr) - p : nextLf;
     uint8_t eolLen = 0;
     if (end < n) eolLen = (p[end] == '\r' && end + 1 < n && p[end + 1] == '\n') ? 2 : 1;
     if (!eolChosen && eolLen > 0) {
@@ -256,15 +295,16 @@ void TContent::Reserve(size_t entries) {
   if (entries * 2 <= slots_.size()) return;
   size_t size = 16;
   while (size < entries * 4) size *= 2;
-  std::vector<int32_t> old(size, -1);
+  std::vector<Slot> old(size);
   old.swap(slots_);
   used_ = 0;
   const size_t mask = slots_.size() - 1;
-  for (const int32_t line : old) {
-    if (line < 0 || lines_[line].dead) continue;  // keys deleted since are dropped here
-    size_t i = HashOf(lines_[line]) & mask;
-    while (slots_[i] >= 0) i = (i + 1) & mask;
-    slots_[i] = line;
+  for (const Slot& slot : old) {
+    if (slot.line < 0 || lines_[slot.line].dead) continue;  // deleted keys are dropped here
+    const uint64_t hash = HashOf(lines_[slot.line]);
+    size_t i = hash & mask;
+    while (slots_[i].line >= 0) i = (i + 1) & mask;
+    slots_[i] = {Tag(hash), slot.line};
     ++used_;
   }
 }
@@ -275,9 +315,10 @@ int32_t TContent::AddSection(int32_t line) {
   lines_[line].section = section;
   Reserve(used_ + 1);
   const size_t mask = slots_.size() - 1;
-  size_t i = HashOf(lines_[line]) & mask;
-  while (slots_[i] >= 0) i = (i + 1) & mask;
-  slots_[i] = line;
+  const uint64_t hash = HashOf(lines_[line]);
+  size_t i = hash & mask;
+  while (slots_[i].line >= 0) i = (i + 1) & mask;
+  slots_[i] = {Tag(hash), line};
   ++used_;
   return section;
 }
@@ -287,20 +328,22 @@ bool TContent::IndexKey(int32_t line) {
   const size_t mask = slots_.size() - 1;
   Line& added = lines_[line];
   const QByteArrayView name = Name(added);
-  size_t i = HashOf(added) & mask;
-  while (slots_[i] >= 0) {
-    Line& first = lines_[slots_[i]];
+  const uint64_t hash = HashOf(added);
+  size_t i = hash & mask;
+  for (; slots_[i].line >= 0; i = (i + 1) & mask) {
+    if (slots_[i].tag != Tag(hash)) continue;
+    Line& first = lines_[slots_[i].line];
     if (first.kind == kKey && first.section == added.section &&
         SameName(arena_.constData() + first.nameStart, first.nameLen, name)) {
       if (first.dead) break;  // every line of a deleted key is dead: the new line takes over
       lines_[first.dupTail].dupNext = line;
       first.dupTail = line;
+      added.repeated = true;
       return false;
     }
-    i = (i + 1) & mask;
   }
-  if (slots_[i] < 0) ++used_;
-  slots_[i] = line;
+  if (slots_[i].line < 0) ++used_;
+  slots_[i] = {Tag(hash), line};
   added.dupTail = line;
   return true;
 }
@@ -308,8 +351,10 @@ bool TContent::IndexKey(int32_t line) {
 int32_t TContent::FindSection(QByteArrayView name) const {
   if (slots_.empty()) return -1;
   const size_t mask = slots_.size() - 1;
-  for (size_t i = HashName(name, kSectionSalt) & mask; slots_[i] >= 0; i = (i + 1) & mask) {
-    const Line& line = lines_[slots_[i]];
+  const uint64_t hash = HashName(name, kSectionSalt);
+  for (size_t i = hash & mask; slots_[i].line >= 0; i = (i + 1) & mask) {
+    if (slots_[i].tag != Tag(hash)) continue;
+    const Line& line = lines_[slots_[i].line];
     if (line.kind == kSection && SameName(arena_.constData() + line.nameStart, line.nameLen, name))
       return line.section;
   }
@@ -319,11 +364,13 @@ int32_t TContent::FindSection(QByteArrayView name) const {
 int32_t TContent::FindKey(int32_t section, QByteArrayView key) const {
   if (section < 0 || slots_.empty()) return -1;
   const size_t mask = slots_.size() - 1;
-  for (size_t i = HashName(key, KeySalt(section)) & mask; slots_[i] >= 0; i = (i + 1) & mask) {
-    const Line& line = lines_[slots_[i]];
+  const uint64_t hash = HashName(key, KeySalt(section));
+  for (size_t i = hash & mask; slots_[i].line >= 0; i = (i + 1) & mask) {
+    if (slots_[i].tag != Tag(hash)) continue;
+    const Line& line = lines_[slots_[i].line];
     if (line.kind == kKey && line.section == section &&
         SameName(arena_.constData() + line.nameStart, line.nameLen, key))
-      return line.dead ? -1 : slots_[i];
+      return line.dead ? -1 : slots_[i].line;
   }
   return -1;
 }
@@ -370,32 +417,64 @@ bool TContent::SetValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     Link(index, tail_);
     sid = AddSection(index);
   }
+  return SetValueIn(sid, key, value);
+}
+
+bool TContent::PutKeyLine(int32_t line, QByteArrayView name, QByteArrayView value,
+                          QByteArrayView eol) {
+  // The pieces may lie in the arena itself, which the append can move.
+  static thread_local std::string scratch;
+  scratch.assign(name.data(), name.size());
+  scratch += '=';
+  scratch.append(value.data(), value.size());
+  scratch.append(eol.data(), eol.size());
+  if (arena_.size() + qsizetype(scratch.size()) > kMaxArena) return false;
+  const auto start = static_cast<uint32_t>(arena_.size());
+  arena_.append(scratch.data(), qsizetype(scratch.size()));
+  Line& l = lines_[line];
+  l.start = start;
+  l.size = static_cast<uint32_t>(scratch.size());
+  l.nameStart = start;
+  l.nameLen = static_cast<uint32_t>(name.size());
+  l.valueStart = start + l.nameLen + 1;
+  l.valueLen = static_cast<uint32_t>(value.size());
+  l.eolLen = static_cast<uint8_t>(eol.size());
+  return true;
+}
+
+bool TContent::SetValueIn(int32_t sid, QByteArrayView key, QByteArrayView value) {
   const int32_t existing = FindKey(sid, key);
   if (existing >= 0) {
     // The key keeps its spelling and its line's terminator; the value is replaced.
     const Line& l = lines_[existing];
-    const QByteArray name = arena_.mid(l.nameStart, l.nameLen);
-    const QByteArray eol = arena_.mid(l.start + l.size - l.eolLen, l.eolLen);
-    const QByteArray bytes = name + '=' + value.toByteArray() + eol;
-    return Rewrite(existing, bytes, 0, static_cast<uint32_t>(name.size()),
-                   static_cast<uint32_t>(name.size() + 1), static_cast<uint32_t>(value.size()));
+    return PutKeyLine(existing, Name(l), value,
+                      QByteArrayView(arena_.constData() + l.start + l.size - l.eolLen, l.eolLen));
   }
   const int32_t anchor = sections_[sid].anchor;
   if (!Terminate(anchor)) return false;
-  const QByteArray bytes = key.toByteArray() + '=' + value.toByteArray() + eol_;
-  if (arena_.size() + bytes.size() > kMaxArena) return false;
   Line line;
   line.kind = kKey;
   line.section = sid;
-  line.eolLen = static_cast<uint8_t>(eol_.size());
   const auto index = static_cast<int32_t>(lines_.size());
   lines_.push_back(line);
-  Rewrite(index, bytes, 0, static_cast<uint32_t>(key.size()), static_cast<uint32_t>(key.size() + 1),
-          static_cast<uint32_t>(value.size()));
+  if (!PutKeyLine(index, key, value, eol_)) {
+    lines_.pop_back();
+    return false;
+  }
   Link(index, anchor);
   sections_[sid].anchor = index;
   if (IndexKey(index)) ++sections_[sid].keyCount;
   return true;
+}
+
+int TContent::CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayView to) {
+  const int32_t sid = FindSection(section);
+  const int32_t source = FindKey(sid, from);
+  if (source < 0) return -1;
+  static thread_local std::string value;  // Terminate may move the arena under a view
+  const QByteArrayView raw = Value(source);
+  value.assign(raw.data(), raw.size());
+  return SetValueIn(sid, to, QByteArrayView(value.data(), qsizetype(value.size()))) ? 1 : 0;
 }
 
 bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
@@ -421,15 +500,38 @@ QByteArray TContent::Serialize() const {
 // --- Names and values ------------------------------------------------------------------
 
 // A section or key name as it is matched and written: UTF-8, blanks trimmed, no line breaks.
-QByteArray NameBytes(const QString& name) {
-  QByteArray bytes = name.toUtf8();
-  bytes.replace('\r', ' ').replace('\n', ' ');
-  return Trimmed(bytes).toByteArray();
-}
+// Short ASCII names (every name the program uses) are converted without touching the heap.
+class TName {
+ public:
+  explicit TName(const QString& name) {
+    const qsizetype size = name.size();
+    if (size <= qsizetype(sizeof(inline_))) {
+      const QChar* text = name.constData();
+      qsizetype i = 0;
+      for (; i < size && text[i].unicode() < 0x80; ++i) inline_[i] = Clean(char(text[i].unicode()));
+      if (i == size) {
+        view_ = Trimmed(QByteArrayView(inline_, size));
+        return;
+      }
+    }
+    heap_ = name.toUtf8();
+    for (char& c : heap_) c = Clean(c);
+    view_ = Trimmed(heap_);
+  }
+  TName(const TName&) = delete;
+  TName& operator=(const TName&) = delete;
+  operator QByteArrayView() const { return view_; }
+
+ private:
+  static char Clean(char c) { return c == '\r' || c == '\n' ? ' ' : c; }
+  char inline_[48];
+  QByteArray heap_;
+  QByteArrayView view_;
+};
 
 QByteArray EncodeValue(const QString& value) {
   QByteArray bytes = value.toUtf8();
-  bytes.replace('\r', ' ').replace('\n', ' ');
+  if (bytes.contains('\r') || bytes.contains('\n')) bytes.replace('\r', ' ').replace('\n', ' ');
   if (bytes.isEmpty()) return bytes;
   const char first = bytes.front(), last = bytes.back();
   const bool quoted = bytes.size() >= 2 && first == last && (first == '"' || first == '\'');
@@ -638,6 +740,20 @@ bool IsReadOnly(const QString& path) {
   return false;
 }
 
+// Every operation allocates and frees buffers the size of the file (a long playlist is
+// megabytes). By default the C library hands such blocks back to the system at once, and the
+// next operation faults every page in again, which costs more than reading and parsing.
+void KeepFreedMemoryForReuse() {
+#ifdef __GLIBC__
+  static const bool tuned = [] {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    return true;
+  }();
+  (void)tuned;
+#endif
+}
+
 [[noreturn]] void ThrowUnableToWrite(const QString& path) {
   throw EIniFileException(QStringLiteral("Unable to write to ") + path);
 }
@@ -662,7 +778,7 @@ struct TIniFile::Data {
   }
   std::optional<QByteArrayView> Find(const QString& section, const QString& key) const {
     const TContent& c = Current();
-    const int32_t line = c.FindKey(c.FindSection(NameBytes(section)), NameBytes(key));
+    const int32_t line = c.FindKey(c.FindSection(TName(section)), TName(key));
     if (line < 0) return std::nullopt;
     return c.Value(line);
   }
@@ -692,6 +808,7 @@ void TIniFile::Data::Commit() {
 }
 
 TIniFile::TIniFile(const QString& fileName) : d(std::make_unique<Data>()) {
+  KeepFreedMemoryForReuse();
   d->fileName = fileName;
   Loaded loaded = Load(fileName);
   d->exists = loaded.exists;
@@ -741,18 +858,39 @@ bool TIniFile::ValueExists(const QString& section, const QString& key) const {
   return d->Find(section, key).has_value();
 }
 
+void TIniFile::ForEachKey(const QString& section,
+                          const std::function<void(QByteArrayView, QByteArrayView)>& visit) const {
+  const TContent& c = d->Current();
+  const int32_t sid = c.FindSection(TName(section));
+  if (sid >= 0)
+    c.ForEachKey(sid,
+                 [&](QByteArrayView key, QByteArrayView value) { visit(key, Unquoted(value)); });
+}
+
 int TIniFile::KeyCount(const QString& section) const {
   const TContent& c = d->Current();
-  const int32_t sid = c.FindSection(NameBytes(section));
+  const int32_t sid = c.FindSection(TName(section));
   return sid < 0 ? 0 : c.KeyCount(sid);
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  if (!d->Editable().SetValue(NameBytes(section), NameBytes(key), EncodeValue(value))) {
+  if (!d->Editable().SetValue(TName(section), TName(key), EncodeValue(value))) {
     d->working.reset();
     ThrowUnableToWrite(d->fileName);
   }
   d->Changed();
+}
+
+bool TIniFile::CopyValue(const QString& section, const QString& fromKey, const QString& toKey) {
+  if (!d->working && !ValueExists(section, fromKey)) return false;  // no copy made for nothing
+  const int copied = d->Editable().CopyValue(TName(section), TName(fromKey), TName(toKey));
+  if (copied < 0) return false;
+  if (copied == 0) {
+    d->working.reset();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
+  return true;
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -764,8 +902,8 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 }
 
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
-  if (!ValueExists(section, key)) return;  // nothing to remove, nothing written
-  d->Editable().DeleteKey(NameBytes(section), NameBytes(key));
+  if (!d->working && !ValueExists(section, key)) return;  // nothing to remove, nothing written
+  if (!d->Editable().DeleteKey(TName(section), TName(key))) return;
   d->Changed();
 }
 
@@ -776,6 +914,10 @@ void TIniFile::BeginUpdate() {
 void TIniFile::EndUpdate() {
   if (d->updateDepth == 0) return;
   if (--d->updateDepth == 0) d->Commit();
+}
+
+int ParseIniInteger(QByteArrayView utf8, int def) {
+  return ParseInteger(utf8).value_or(def);
 }
 
 int ParseIniInteger(const QString& text, int def) {

@@ -9,8 +9,14 @@
 // of the file. A refused write throws EIniFileException "Unable to write to <full path>" and
 // leaves the file as it was. A file whose write permission bits are all off is read-only,
 // also for root.
+//
+// The first TIniFile asks the C library (glibc) to keep freed blocks of up to 32 MB for reuse
+// instead of returning them to the system at once: each operation on a long playlist
+// allocates and frees megabytes, and faulting them in again each time is the largest cost.
 
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class TIniFile {
@@ -35,12 +41,20 @@ class TIniFile {
   bool ValueExists(const QString& section, const QString& key) const;
   // Number of distinct keys in the section (0 when it does not exist).
   int KeyCount(const QString& section) const;
+  // Visits the keys of the section in file order, each once (its first line), with the raw
+  // UTF-8 bytes of its name and of its value as ReadString sees it. One pass over the section
+  // instead of one lookup per key.
+  void ForEachKey(const QString& section,
+                  const std::function<void(QByteArrayView key, QByteArrayView value)>& visit) const;
 
   // A value with blanks at either end, or already enclosed in quotes, is written in double
   // quotes so that it reads back unchanged. Line breaks cannot be stored and become blanks.
   void WriteString(const QString& section, const QString& key, const QString& value);
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
+  // Writes toKey with fromKey's value exactly as it stands in the file (nothing decoded, so
+  // nothing lost); false, writing nothing, when fromKey is missing.
+  bool CopyValue(const QString& section, const QString& fromKey, const QString& toKey);
   // Removes every line of the key in its section; a missing key writes nothing.
   void DeleteKey(const QString& section, const QString& key);
 
@@ -56,6 +70,7 @@ class TIniFile {
 
 // Parses an integer value the way the INI layer does; returns def when it is not a number.
 int ParseIniInteger(const QString& text, int def);
+int ParseIniInteger(QByteArrayView utf8, int def);
 
 // Forgets the parsed files kept between operations (benchmarks measure cold reads with it).
 // Never needed for correctness: every open checks the file on disk.

@@ -28,6 +28,35 @@ QString LengthKey(qint64 n) {
   return QStringLiteral("Length") + QString::number(n);
 }
 
+enum class TEntryWord { None, Title, Length };
+
+// "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it (so
+// that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
+std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
+  auto startsWith = [&](QByteArrayView word) {
+    return key.size() > word.size() &&
+           key.first(word.size()).compare(word, Qt::CaseInsensitive) == 0;
+  };
+  TEntryWord word = TEntryWord::None;
+  QByteArrayView digits;
+  if (startsWith("title")) {
+    word = TEntryWord::Title;
+    digits = key.sliced(5);
+  } else if (startsWith("length")) {
+    word = TEntryWord::Length;
+    digits = key.sliced(6);
+  } else {
+    return {TEntryWord::None, 0};
+  }
+  if (digits.size() > 10 || digits.front() == '0') return {TEntryWord::None, 0};
+  qint64 n = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return {TEntryWord::None, 0};
+    n = n * 10 + (c - '0');
+  }
+  return {word, n};
+}
+
 // Reading the entries:
 // 1. "Version" must be 2, else the file is unusable (the reporting variant says why).
 // 2. Silent variant: "NumberOfEntries" must be there and above 0.
@@ -54,16 +83,21 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   if (!reporting && ini.ReadInteger(kSection, kNumberOfEntries, -1) <= 0) return std::nullopt;
   // 3.
   const int count = ini.ReadInteger(kSection, kNumberOfEntries, 1);
-  QVector<TPlaylistEntry> entries;
-  if (count <= 0) return entries;
+  if (count <= 0) return QVector<TPlaylistEntry>();
   // 4. A file the program wrote has at least two keys per entry; a larger count is damage,
   // and rows past the number of keys could only be empty ones.
   const int rows = std::min(count, std::max(1, ini.KeyCount(kSection)));
-  entries.reserve(rows);
-  for (int n = 1; n <= rows; ++n) {
-    entries.push_back({n, ini.ReadString(kSection, TitleKey(n), QString()),
-                       ini.ReadInteger(kSection, LengthKey(n), 0)});
-  }
+  QVector<TPlaylistEntry> entries(rows);
+  for (int n = 1; n <= rows; ++n) entries[n - 1].Number = n;
+  // One pass over the section gives what a lookup of "Title" + n and "Length" + n per row would.
+  ini.ForEachKey(kSection, [&](QByteArrayView key, QByteArrayView value) {
+    const auto [word, n] = EntryKey(key);
+    if (n < 1 || n > rows) return;
+    if (word == TEntryWord::Title)
+      entries[n - 1].Title = QString::fromUtf8(value);
+    else if (word == TEntryWord::Length)
+      entries[n - 1].LengthSeconds = ParseIniInteger(value, 0);
+  });
   return entries;
 }
 
@@ -159,14 +193,13 @@ void TPlaylistFile::DeleteEntry(int index, int count) const {
   const qint64 entries = ini.ReadInteger(kSection, kNumberOfEntries, 1);
   ini.WriteString(kSection, kNumberOfEntries, QString::number(entries - 1));
   // 2.
+  // File and Title are read with default empty; Length moves only when it is there.
   for (qint64 k = qint64(index) + 1; k < last; ++k) {
-    ini.WriteString(kSection, FileKey(k), ini.ReadString(kSection, FileKey(k + 1), QString()));
-    ini.WriteString(kSection, TitleKey(k), ini.ReadString(kSection, TitleKey(k + 1), QString()));
-    if (ini.ValueExists(kSection, LengthKey(k + 1)))
-      ini.WriteString(kSection, LengthKey(k),
-                      ini.ReadString(kSection, LengthKey(k + 1), QString()));
-    else
-      ini.DeleteKey(kSection, LengthKey(k));
+    const QString file = FileKey(k), title = TitleKey(k), length = LengthKey(k);
+    if (!ini.CopyValue(kSection, FileKey(k + 1), file)) ini.WriteString(kSection, file, QString());
+    if (!ini.CopyValue(kSection, TitleKey(k + 1), title))
+      ini.WriteString(kSection, title, QString());
+    if (!ini.CopyValue(kSection, LengthKey(k + 1), length)) ini.DeleteKey(kSection, length);
   }
   // 3.
   ini.DeleteKey(kSection, FileKey(last));

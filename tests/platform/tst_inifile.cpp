@@ -101,6 +101,7 @@ class TestIniFile : public QObject {
     QFETCH(QString, text);
     QFETCH(int, expected);
     QCOMPARE(ParseIniInteger(text, -4242), expected);
+    QCOMPARE(ParseIniInteger(QByteArrayView(text.toUtf8()), -4242), expected);
     // Read through a file the same way (the line's own blanks are trimmed first).
     WriteAll(Path(), "[s]\nk=" + text.toUtf8() + "\n");
     QCOMPARE(TIniFile(Path()).ReadInteger("s", "k", -4242), expected);
@@ -403,6 +404,62 @@ class TestIniFile : public QObject {
     ini.WriteString("s", "c", "3");
     ini.DeleteKey("s", "a");
     QCOMPARE(ini.KeyCount("s"), 2);
+  }
+
+  void forEachKey() {
+    WriteAll(Path(), QByteArrayLiteral("[s]\nb=2\nA=1\n; c=3\na=dup\nq=\"quoted\"\nbin=\xff\0x\n"
+                                       "gone=1\n[other]\nz=9\n[S]\nhidden=1\n"));
+    TIniFile ini(Path());
+    ini.BeginUpdate();
+    ini.DeleteKey("s", "gone");
+    ini.WriteString("s", "new", "n");
+    QList<QByteArray> seen;
+    ini.ForEachKey("S", [&](QByteArrayView key, QByteArrayView value) {
+      seen << key.toByteArray() + "=" + value.toByteArray();
+    });
+    // File order, each key once with its first value, quotes removed, bytes as they are;
+    // comments, deleted keys and the repeated section's keys are not keys of the section.
+    const QList<QByteArray> expected{"b=2", "A=1", "q=quoted", QByteArrayLiteral("bin=\xff\0x"),
+                                     "new=n"};
+    QCOMPARE(seen, expected);
+    int calls = 0;
+    ini.ForEachKey("missing", [&](QByteArrayView, QByteArrayView) { ++calls; });
+    QCOMPARE(calls, 0);
+  }
+
+  void copyValue() {
+    const QByteArray original = QByteArrayLiteral("[s]\nfrom=\xff raw \0 bytes\nto=old\n");
+    WriteAll(Path(), original);
+    {
+      TIniFile ini(Path());
+      QVERIFY(!ini.CopyValue("s", "missing", "to"));
+      QCOMPARE(ReadAll(Path()), original);  // nothing written
+      QVERIFY(ini.CopyValue("S", "FROM", "to"));
+      QVERIFY(ini.CopyValue("s", "from", "added"));
+    }
+    // Copied byte for byte: nothing is lost to decoding and encoding.
+    QCOMPARE(ReadAll(Path()),
+             QByteArrayLiteral("[s]\nfrom=\xff raw \0 bytes\nto=\xff raw \0 bytes\n"
+                               "added=\xff raw \0 bytes\n"));
+    SetMode(Path(), 0444);
+    TIniFile ini(Path());
+    QVERIFY(!ini.CopyValue("s", "missing", "x"));  // nothing to write: no error
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.CopyValue("s", "from", "x"));
+    QVERIFY(!ini.ValueExists("s", "x"));
+  }
+
+  void copyValueIntoLastLine() {
+    // The target line is the last one, without terminator, and moves in the arena.
+    WriteAll(Path(), "[s]\na=" + QByteArray(100000, 'v') + "\nb=1");
+    {
+      TIniFile ini(Path());
+      ini.BeginUpdate();
+      for (int i = 0; i < 50; ++i) QVERIFY(ini.CopyValue("s", "a", "k" + QString::number(i)));
+      ini.EndUpdate();
+    }
+    const TIniFile ini(Path());
+    QCOMPARE(ini.KeyCount("s"), 52);
+    QCOMPARE(ini.ReadString("s", "k49", "").size(), 100000);
   }
 
   // --- files on disk ---------------------------------------------------------------

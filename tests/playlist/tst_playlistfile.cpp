@@ -136,6 +136,13 @@ class TestPlaylistFile : public QObject {
         << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "Title1=a.mp3", "Length1=abc",
                   "Title2=b.mp3", "Length2=0xD7", "Title3=c.mp3", "Length3=-5"})
         << true << odd << true << odd << QString();
+    const QStringList spellings{"1.  (0:05)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)"};
+    QTest::newRow("key spellings")
+        << true
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "Title01=not entry 1",
+                  "Title+1=nor this", "Title 1=nor this", "LENGTH1=5", "tItLe2=b.mp3",
+                  "Title3 = c.mp3", "Title3=second c", "Titles3=no", "Title4294967297=no"})
+        << true << spellings << true << spellings << QString();
     const QStringList firstWins{"1. first.mp3 (0:00)"};
     QTest::newRow("repeated section and key")
         << true

@@ -1,0 +1,135 @@
+// The playlist file's operations on a 10,000-entry "lastplay.dat" (about 1 MB), each timed
+// as a whole operation (open, read, write, atomic replace) and reported as the median of
+// several runs next to its target.
+//
+//   bench_playlistfile [runs]     (default 15 runs per figure)
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "platform/inifile.h"
+#include "playlist/playlistfile.h"
+
+namespace {
+
+constexpr int kEntries = 10000;
+
+// Entries 1..5000 have been played (they carry a Length), the rest not yet.
+QByteArray MakePlaylist() {
+  QByteArray bytes = "[playlist]\r\n";
+  for (int n = 1; n <= kEntries; ++n) {
+    const QByteArray number = QByteArray::number(n);
+    const QByteArray name = "Track " + number + " - A Song With A Fairly Long Title.mp3";
+    bytes += "File" + number + "=/home/user/Music/Some Artist/Some Album " +
+             QByteArray::number(n / 12) + "/" + name + "\r\n";
+    bytes += "Title" + number + "=" + name + "\r\n";
+    if (n == 1) bytes += "NumberOfEntries=" + QByteArray::number(kEntries) + "\r\nVersion=2\r\n";
+  }
+  for (int n = 1; n <= kEntries / 2; ++n)
+    bytes += "Length" + QByteArray::number(n) + "=" + QByteArray::number(120 + n % 300) + "\r\n";
+  return bytes;
+}
+
+void Restore(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+    qFatal("cannot write %s", qPrintable(path));
+}
+
+// Median in milliseconds of runs of work, each after an untimed prepare.
+double Median(int runs, const std::function<void(int)>& prepare,
+              const std::function<void(int)>& work) {
+  std::vector<double> ms;
+  for (int run = 0; run < runs; ++run) {
+    prepare(run);
+    QElapsedTimer timer;
+    timer.start();
+    work(run);
+    ms.push_back(timer.nsecsElapsed() / 1e6);
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+void Report(const char* what, double ms, double target) {
+  if (target > 0)
+    std::printf("%-58s %8.2f ms (target <= %.0f ms)%s\n", what, ms, target,
+                ms <= target ? "" : "  MISSED");
+  else
+    std::printf("%-58s %8.2f ms\n", what, ms);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+  QTemporaryDir dir;
+  const QString path = dir.filePath("lastplay.dat");
+  const QByteArray original = MakePlaylist();
+  const TPlaylistFile file(path);
+  std::printf("lastplay.dat: %d entries, %.2f MB, median of %d runs\n", kEntries,
+              original.size() / 1048576.0, runs);
+
+  auto fresh = [&](int) {
+    Restore(path, original);
+    ClearIniFileCache();  // first open parses the file
+  };
+  auto freshKeepCache = [&](int) {
+    Restore(path, original);
+    TPlaylistFile(path).EntryPath(1);  // as after the list was filled
+  };
+
+  int rows = 0;
+  Report("read entries, 10000 entries",
+         Median(runs, fresh, [&](int) { rows = file.ReadEntriesReporting()->size(); }), 20);
+  if (rows != kEntries) qFatal("read %d rows", rows);
+  Report("read entries, file unchanged since last read",
+         Median(
+             runs, [](int) {}, [&](int) { file.ReadEntriesReporting(); }),
+         0);
+  Report("append entry (Add File), 10000 entries",
+         Median(runs, fresh,
+                [&](int) {
+                  file.AppendEntry("/home/user/Music/new song.mp3", TAppendOrder::FileFirst);
+                }),
+         10);
+  Report("append entry, file read just before",
+         Median(runs, freshKeepCache,
+                [&](int) {
+                  file.AppendEntry("/home/user/Music/new song.mp3", TAppendOrder::FileFirst);
+                }),
+         10);
+  Report("delete entry 1 of 10000",
+         Median(runs, fresh, [&](int) { file.DeleteEntry(0, kEntries); }), 30);
+  Report("delete entry 1 of 10000, file read just before",
+         Median(runs, freshKeepCache, [&](int) { file.DeleteEntry(0, kEntries); }), 30);
+  Report("record length, 10000 entries",
+         Median(runs, fresh, [&](int run) { file.RecordLength(kEntries / 2 + 1 + run, 215000); }),
+         10);
+  Report("entry path, 10000 entries", Median(runs, fresh, [&](int) { file.EntryPath(kEntries); }),
+         0);
+
+  // A drop of 1,000 files: for each, its append and the refill's read.
+  QStringList songs;
+  for (int i = 0; i < 1000; ++i) songs << QString("/home/user/Drop/song %1.mp3").arg(i);
+  Restore(path, original);
+  QElapsedTimer timer;
+  timer.start();
+  for (const QString& song : songs) {
+    file.AppendEntry(song, TAppendOrder::VersionFirst);
+    file.ReadEntriesReporting();
+  }
+  Report("drop of 1000 files: 1000 appends and 1000 reads, total", timer.nsecsElapsed() / 1e6, 0);
+  Restore(path, original);
+  timer.restart();
+  file.AppendEntries(songs, TAppendOrder::FileFirst);
+  Report("add directory of 1000 songs (one write)", timer.nsecsElapsed() / 1e6, 0);
+  return 0;
+}
