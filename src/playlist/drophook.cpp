@@ -29,10 +29,8 @@ bool TDropHook::IsTarget(const QWidget* window) const {
 
 bool TDropHook::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-    return false;
-  if (!watched->isWidgetType() || !IsTarget(static_cast<QWidget*>(watched)->window()))
-    return false;
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  if (!watched->isWidgetType() || !IsTarget(static_cast<QWidget*>(watched)->window())) return false;
   auto* drop = static_cast<QDropEvent*>(event);
   if (!drop->mimeData() || !drop->mimeData()->hasUrls()) return false;
   drop->acceptProposedAction();

@@ -100,13 +100,21 @@ void TFolderDialog::SetStatusText(const QString& text) {
   if (status_) status_->setText(text);
 }
 
-bool TFolderDialog::HasStatusLine() const { return status_ != nullptr; }
+bool TFolderDialog::HasStatusLine() const {
+  return status_ != nullptr;
+}
 
-QString TFolderDialog::StatusLineText() const { return status_ ? status_->text() : QString(); }
+QString TFolderDialog::StatusLineText() const {
+  return status_ ? status_->text() : QString();
+}
 
-QString TFolderDialog::TitleText() const { return title_ ? title_->text() : QString(); }
+QString TFolderDialog::TitleText() const {
+  return title_ ? title_->text() : QString();
+}
 
-QLineEdit* TFolderDialog::EditBox() const { return edit_; }
+QLineEdit* TFolderDialog::EditBox() const {
+  return edit_;
+}
 
 void TFolderDialog::CurrentChanged() {
   const QString path = SelectedPath();

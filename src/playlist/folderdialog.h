@@ -17,7 +17,7 @@ class TFolderDialog : public QDialog {
   Q_OBJECT
  public:
   struct TOptions {
-    QString title;       // none when empty
+    QString title;  // none when empty
     bool statusLine = false;
     bool editBox = false;
     bool resizable = false;
@@ -40,7 +40,7 @@ class TFolderDialog : public QDialog {
   void SetStatusText(const QString& text);  // shown only when the dialog has a status line
   bool HasStatusLine() const;
   QString StatusLineText() const;
-  QString TitleText() const;  // empty when the dialog shows no title
+  QString TitleText() const;   // empty when the dialog shows no title
   QLineEdit* EditBox() const;  // nullptr unless asked for
   QTreeView* Tree() const { return tree_; }
 

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "controls/dtlistbox.h"
 #include "controls/image.h"
@@ -33,6 +34,10 @@ QFont PixelFont(const QString& family, int pixels, bool bold = false) {
   font.setPixelSize(pixels);
   font.setBold(bold);
   return font;
+}
+
+bool SameEntry(const TPlaylistEntry& a, const TPlaylistEntry& b) {
+  return a.Number == b.Number && a.LengthSeconds == b.LengthSeconds && a.Title == b.Title;
 }
 
 TSpeedButton* MakeSpeedButton(QWidget* parent, const QString& name, const QString& caption,
@@ -108,10 +113,9 @@ TformPlaylist::TformPlaylist(TPlayerLink* player, QWidget* playerWindow)
   boxPlaylist->SetSelectedFont(PixelFont("Tahoma", 11, true), clWhite);
   boxPlaylist->SetHintBackColor(clBlack);
   boxPlaylist->SetHintTextColor(clBlack);
-  boxPlaylist->SetOnMouseUp(
-      [this](QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
-        boxPlaylistMouseUp(sender, button, shift, x, y);
-      });
+  boxPlaylist->SetOnMouseUp([this](QObject* sender, Qt::MouseButton button,
+                                   Qt::KeyboardModifiers shift, int x,
+                                   int y) { boxPlaylistMouseUp(sender, button, shift, x, y); });
 
   timeDblClick = new QTimer(this);
   timeDblClick->setObjectName("timeDblClick");
@@ -151,12 +155,9 @@ void TformPlaylist::FormCreate() {
   // 5.
   const std::optional<QVector<TPlaylistEntry>> entries = TPlaylistFile().ReadEntriesSilent();
   if (!entries || entries->isEmpty()) return;
-  QStringList rows;
-  rows.reserve(entries->size());
-  for (const TPlaylistEntry& entry : *entries) rows << TPlaylistFile::EntryText(entry);
-  SetRows(rows);
+  SetRows(*entries);
   boxPlaylist->SetItemIndex(0);
-  if (player_) player_->SetSongLabel(rows.constFirst());
+  if (player_) player_->SetSongLabel(boxPlaylist->Items().constFirst());
 }
 
 void TformPlaylist::DockUnderPlayer() {
@@ -181,20 +182,25 @@ void TformPlaylist::UpdatePlaylist() {
   // 2.
   const int selected = boxPlaylist->ItemIndex();
   // 3.
-  if (const auto entries = TPlaylistFile().ReadEntriesReporting()) {
-    QStringList rows;
-    rows.reserve(entries->size());
-    for (const TPlaylistEntry& entry : *entries) rows << TPlaylistFile::EntryText(entry);
-    SetRows(rows);
-  }
+  if (const auto entries = TPlaylistFile().ReadEntriesReporting()) SetRows(*entries);
   // 4.
   boxPlaylist->SetItemIndex(selected < boxPlaylist->Count() ? selected : -1);
   emit playlistUpdated();
 }
 
-void TformPlaylist::SetRows(const QStringList& rows) {
-  // The list keeps its rows as one string list: a refill is a copy of it, however long.
+void TformPlaylist::SetRows(const QVector<TPlaylistEntry>& entries) {
+  // A refill mostly finds the entries it showed before (a drop refills once per song): the
+  // list's own row texts are shared, and only new or changed entries are formatted again.
+  const bool mirrored = boxPlaylist->Items().size() == shownEntries_.size();
+  QStringList rows = mirrored ? boxPlaylist->Items() : QStringList();
+  const qsizetype reused = std::min(rows.size(), entries.size());
+  if (rows.size() != entries.size()) rows.resize(entries.size());
+  for (qsizetype i = 0; i < entries.size(); ++i) {
+    if (i < reused && SameEntry(shownEntries_[i], entries[i])) continue;
+    rows[i] = TPlaylistFile::EntryText(entries[i]);
+  }
   boxPlaylist->SetItems(rows);
+  shownEntries_ = entries;
 }
 
 QPoint TformPlaylist::MenuPoint(const QWidget* button) const {
@@ -202,9 +208,13 @@ QPoint TformPlaylist::MenuPoint(const QWidget* button) const {
   return QPoint(x() + button->x(), y() + button->y() + button->height());
 }
 
-void TformPlaylist::butnAddClick(QObject*) { menuAdd->popup(MenuPoint(butnAdd)); }
+void TformPlaylist::butnAddClick(QObject*) {
+  menuAdd->popup(MenuPoint(butnAdd));
+}
 
-void TformPlaylist::butnDeleteClick(QObject*) { menuDelete->popup(MenuPoint(butnDelete)); }
+void TformPlaylist::butnDeleteClick(QObject*) {
+  menuDelete->popup(MenuPoint(butnDelete));
+}
 
 QString TformPlaylist::ReadLastDir() const {
   const TIniFile settings(SettingsFileName());
@@ -267,10 +277,11 @@ void TformPlaylist::MenuItem2Click(QObject*) {
   if (!playlist.ErasePlaylist())
     throw EIniFileException(QStringLiteral("Unable to write to %1").arg(playlist.FileName()));
   boxPlaylist->Clear();
+  shownEntries_.clear();
 }
 
-void TformPlaylist::boxPlaylistMouseUp(QObject*, Qt::MouseButton button, Qt::KeyboardModifiers,
-                                       int, int) {
+void TformPlaylist::boxPlaylistMouseUp(QObject*, Qt::MouseButton button, Qt::KeyboardModifiers, int,
+                                       int) {
   if (button != Qt::LeftButton) return;
   const bool play = detector_.Release(boxPlaylist->ItemIndex());
   SyncDblClickTimer();

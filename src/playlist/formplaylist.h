@@ -11,6 +11,7 @@
 
 #include "playlist/dblclickdetector.h"
 #include "playlist/opendialog.h"
+#include "playlist/playlistfile.h"
 
 class QAction;
 class QMenu;
@@ -86,7 +87,7 @@ class TformPlaylist : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void SetRows(const QStringList& rows);
+  void SetRows(const QVector<TPlaylistEntry>& entries);
   void SyncDblClickTimer();
   QString ReadLastDir() const;
   void WriteLastDir(const QString& dir) const;
@@ -95,4 +96,5 @@ class TformPlaylist : public QWidget {
   QWidget* playerWindow_;
   TDropHook* dropHook_ = nullptr;
   TDblClickDetector detector_;
+  QVector<TPlaylistEntry> shownEntries_;  // the entries the list's rows were made from
 };

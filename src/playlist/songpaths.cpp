@@ -1,9 +1,8 @@
 #include "playlist/songpaths.h"
 
-#include <QFile>
-
 #include <dirent.h>
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -102,12 +101,13 @@ TDropWalk WalkDroppedUrls(const QList<QUrl>& urls) {
 QString UnstorableNamesMessage(const QStringList& names) {
   if (names.isEmpty()) return QString();
   constexpr int kShown = 5;
-  QString text = names.size() == 1
-                     ? QStringLiteral("1 file was not added: its name cannot be stored in the "
-                                      "playlist.")
-                     : QStringLiteral("%1 files were not added: their names cannot be stored in "
-                                      "the playlist.")
-                           .arg(names.size());
+  QString text = names.size() == 1 ? QStringLiteral(
+                                         "1 file was not added: its name cannot be stored in the "
+                                         "playlist.")
+                                   : QStringLiteral(
+                                         "%1 files were not added: their names cannot be stored in "
+                                         "the playlist.")
+                                         .arg(names.size());
   for (int i = 0; i < names.size() && i < kShown; ++i) {
     QString shown = names[i];
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));

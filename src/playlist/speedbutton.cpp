@@ -22,8 +22,8 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
     painter.drawLine(frame.topRight(), frame.bottomRight());
   }
   painter.setFont(font());
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::ButtonText));
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   // A pressed caption moves one pixel down and right, like the platform's speed buttons.
   painter.drawText(rect().translated(down ? 1 : 0, down ? 1 : 0), Qt::AlignCenter, text());
 }

@@ -70,9 +70,12 @@ class TestBrowseForFolder : public QObject {
 void TestBrowseForFolder::ChoosingAFolderSetsPath_data() {
   QTest::addColumn<QString>("select");  // relative to the temp dir, or absolute
   QTest::addColumn<QString>("expected");
-  QTest::newRow("a folder") << "music" << "music";
-  QTest::newRow("a nested folder") << "music/album" << "music/album";
-  QTest::newRow("the root keeps its separator") << "/" << "/";
+  QTest::newRow("a folder") << "music"
+                            << "music";
+  QTest::newRow("a nested folder") << "music/album"
+                                   << "music/album";
+  QTest::newRow("the root keeps its separator") << "/"
+                                                << "/";
 }
 
 void TestBrowseForFolder::ChoosingAFolderSetsPath() {
@@ -114,12 +117,18 @@ void TestBrowseForFolder::Preselection_data() {
   QTest::addColumn<QString>("path");
   QTest::addColumn<QString>("selected");  // "<home>" for the home folder
   QTest::newRow("empty: home folder") << QString() << "<home>";
-  QTest::newRow("missing folder: home folder") << "<tmp>/gone" << "<home>";
-  QTest::newRow("a file, not a folder: home folder") << "<tmp>/file.mp3" << "<home>";
-  QTest::newRow("existing folder") << "<tmp>/music" << "<tmp>/music";
-  QTest::newRow("trailing separator dropped") << "<tmp>/music/" << "<tmp>/music";
-  QTest::newRow("hidden folder") << "<tmp>/.secret" << "<tmp>/.secret";
-  QTest::newRow("root") << "/" << "/";
+  QTest::newRow("missing folder: home folder") << "<tmp>/gone"
+                                               << "<home>";
+  QTest::newRow("a file, not a folder: home folder") << "<tmp>/file.mp3"
+                                                     << "<home>";
+  QTest::newRow("existing folder") << "<tmp>/music"
+                                   << "<tmp>/music";
+  QTest::newRow("trailing separator dropped") << "<tmp>/music/"
+                                              << "<tmp>/music";
+  QTest::newRow("hidden folder") << "<tmp>/.secret"
+                                 << "<tmp>/.secret";
+  QTest::newRow("root") << "/"
+                        << "/";
 }
 
 void TestBrowseForFolder::Preselection() {
@@ -155,12 +164,14 @@ void TestBrowseForFolder::DialogFollowsProperties_data() {
   QTest::addColumn<bool>("editBox");
   QTest::addColumn<bool>("statusLine");
   QTest::addColumn<bool>("resizable");
-  QTest::newRow("as the playlist uses it") << "" << "" << true << false << false << true;
-  QTest::newRow("old style with status text") << "Pick" << "Songs" << false << false << true
-                                              << false;
-  QTest::newRow("new style ignores the status line") << "" << "Songs" << true << false << false
-                                                     << true;
-  QTest::newRow("edit box") << "Where?" << "" << false << true << false << false;
+  QTest::newRow("as the playlist uses it") << ""
+                                           << "" << true << false << false << true;
+  QTest::newRow("old style with status text") << "Pick"
+                                              << "Songs" << false << false << true << false;
+  QTest::newRow("new style ignores the status line") << ""
+                                                     << "Songs" << true << false << false << true;
+  QTest::newRow("edit box") << "Where?"
+                            << "" << false << true << false << false;
 }
 
 void TestBrowseForFolder::DialogFollowsProperties() {
@@ -244,8 +255,8 @@ void TestBrowseForFolder::EventsSeeTheDialogOnlyWhileRunning() {
   // Preselection, then the user's choice; each raises the event, then the virtual.
   QCOMPARE(events, (QStringList{"OnSelChanged " + dir_->path() + " on dialog",
                                 "OnSelChanged " + folder + " on dialog"}));
-  QCOMPARE(browse.calls.filter("SelChanged"), (QStringList{"SelChanged " + dir_->path() + " on",
-                                                          "SelChanged " + folder + " on"}));
+  QCOMPARE(browse.calls.filter("SelChanged"),
+           (QStringList{"SelChanged " + dir_->path() + " on", "SelChanged " + folder + " on"}));
 }
 
 void TestBrowseForFolder::PositionEventsMoveTheDialog() {

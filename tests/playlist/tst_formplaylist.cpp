@@ -126,6 +126,8 @@ class TestFormPlaylist : public QObject {
   void RefillKeepsSelection();
   void RefillOfUnusableFileReportsAndKeepsRows_data();
   void RefillOfUnusableFileReportsAndKeepsRows();
+  void RefillShowsEveryChange_data();
+  void RefillShowsEveryChange();
   void MenusOpenUnderTheirButtons();
 
   void AddFile_data();
@@ -379,6 +381,43 @@ void TestFormPlaylist::RefillOfUnusableFileReportsAndKeepsRows() {
   QCOMPARE(form.boxPlaylist->ItemIndex(), 1);
 }
 
+void TestFormPlaylist::RefillShowsEveryChange_data() {
+  QTest::addColumn<QByteArray>("after");
+  QTest::addColumn<QStringList>("rows");
+  const QByteArray base = PlaylistText({"a.mp3", "b.mp3", "c.mp3"});
+  QTest::newRow("unchanged") << base
+                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)"};
+  QTest::newRow("a length recorded")
+      << base + "Length2=100\n"
+      << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (1:40)", "3. c.mp3 (0:00)"};
+  QTest::newRow("a title changed in place")
+      << PlaylistText({"a.mp3", "B.mp3", "c.mp3"})
+      << QStringList{"1. a.mp3 (0:00)", "2. B.mp3 (0:00)", "3. c.mp3 (0:00)"};
+  QTest::newRow("one more") << PlaylistText({"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
+                            << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)",
+                                           "4. d.mp3 (0:00)"};
+  QTest::newRow("shorter") << PlaylistText({"a.mp3"}) << QStringList{"1. a.mp3 (0:00)"};
+  QTest::newRow("all different") << PlaylistText({"x.mp3", "y.mp3", "z.mp3"})
+                                 << QStringList{"1. x.mp3 (0:00)", "2. y.mp3 (0:00)",
+                                                "3. z.mp3 (0:00)"};
+}
+
+void TestFormPlaylist::RefillShowsEveryChange() {
+  QFETCH(QByteArray, after);
+  QFETCH(QStringList, rows);
+  dir_->Write("lastplay.dat", PlaylistText({"a.mp3", "b.mp3", "c.mp3"}));
+  TformPlaylist& form = Create();
+  form.UpdatePlaylist();
+  dir_->Write("lastplay.dat", after);
+  form.UpdatePlaylist();
+  QCOMPARE(Rows(form), rows);
+  // After the list was emptied directly, a refill builds every row anew.
+  form.MenuItem2Click(form.MenuItem2);
+  dir_->Write("lastplay.dat", after);
+  form.UpdatePlaylist();
+  QCOMPARE(Rows(form), rows);
+}
+
 void TestFormPlaylist::MenusOpenUnderTheirButtons() {
   TformPlaylist& form = Create();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -416,10 +455,14 @@ void TestFormPlaylist::AddFile() {
 void TestFormPlaylist::AddFileStartsInLastDir_data() {
   QTest::addColumn<QString>("lastDir");  // <music>: the temp music folder
   QTest::addColumn<QString>("initial");  // the dialog's starting folder, twice in a row
-  QTest::newRow("no lastdir") << "<none>" << "";
-  QTest::newRow("existing folder") << "<music>" << "<music>";
-  QTest::newRow("folder gone") << "<music>/gone" << "";
-  QTest::newRow("a file, not a folder") << "<music>/a.mp3" << "";
+  QTest::newRow("no lastdir") << "<none>"
+                              << "";
+  QTest::newRow("existing folder") << "<music>"
+                                   << "<music>";
+  QTest::newRow("folder gone") << "<music>/gone"
+                               << "";
+  QTest::newRow("a file, not a folder") << "<music>/a.mp3"
+                                        << "";
 }
 
 void TestFormPlaylist::AddFileStartsInLastDir() {
@@ -428,7 +471,8 @@ void TestFormPlaylist::AddFileStartsInLastDir() {
   lastDir.replace("<music>", music_->path());
   initial.replace("<music>", music_->path());
   Touch(music_->filePath("a.mp3"));
-  if (lastDir != "<none>") dir_->Write("settings.ini", "[main]\nlastdir=" + lastDir.toUtf8() + "\n");
+  if (lastDir != "<none>")
+    dir_->Write("settings.ini", "[main]\nlastdir=" + lastDir.toUtf8() + "\n");
   const QByteArray settingsBefore = dir_->Read("settings.ini");
   TformPlaylist& form = Create();
   form.AddFile1->trigger();  // cancelled: nothing written
@@ -493,9 +537,12 @@ void TestFormPlaylist::AddDirectoryEqualsAppendingOneByOne() {
 void TestFormPlaylist::AddDirectoryStartsInLastDir_data() {
   QTest::addColumn<QString>("lastDir");
   QTest::addColumn<QString>("preselected");
-  QTest::newRow("no lastdir: home") << "<none>" << "<home>";
-  QTest::newRow("existing folder") << "<music>" << "<music>";
-  QTest::newRow("gone: home") << "<music>/gone" << "<home>";
+  QTest::newRow("no lastdir: home") << "<none>"
+                                    << "<home>";
+  QTest::newRow("existing folder") << "<music>"
+                                   << "<music>";
+  QTest::newRow("gone: home") << "<music>/gone"
+                              << "<home>";
 }
 
 void TestFormPlaylist::AddDirectoryStartsInLastDir() {
@@ -503,7 +550,8 @@ void TestFormPlaylist::AddDirectoryStartsInLastDir() {
   QFETCH(QString, preselected);
   lastDir.replace("<music>", music_->path());
   preselected.replace("<music>", music_->path()).replace("<home>", QDir::homePath());
-  if (lastDir != "<none>") dir_->Write("settings.ini", "[main]\nlastdir=" + lastDir.toUtf8() + "\n");
+  if (lastDir != "<none>")
+    dir_->Write("settings.ini", "[main]\nlastdir=" + lastDir.toUtf8() + "\n");
   TformPlaylist& form = Create();
   QString seen;
   (*fake_)->dialogAnswers.push_back([&](QDialog& d) {
@@ -578,7 +626,8 @@ void TestFormPlaylist::AddDirectorySkipsUnstorableNamesOnce() {
 void TestFormPlaylist::AddDirectoryOfManyFiles() {
   TformPlaylist& form = Create();
   constexpr int kFiles = 20000;
-  for (int i = 0; i < kFiles; ++i) Touch(music_->filePath(QString("song%1.mp3").arg(i, 5, 10, QChar('0'))));
+  for (int i = 0; i < kFiles; ++i)
+    Touch(music_->filePath(QString("song%1.mp3").arg(i, 5, 10, QChar('0'))));
   Touch(music_->filePath("cover.jpg"));
   (*fake_)->dialogAnswers.push_back(ChooseFolder(music_->path()));
   form.AddDirectory1Click(form.AddDirectory1);
@@ -592,17 +641,15 @@ void TestFormPlaylist::DeleteSelected_data() {
   QTest::addColumn<int>("selected");
   QTest::addColumn<QStringList>("rows");
   QTest::addColumn<int>("selectedAfter");
-  QTest::newRow("first of three")
-      << 3 << 0 << QStringList{"1. s1.mp3 (0:00)", "2. s2.mp3 (3:20)"} << 0;
+  QTest::newRow("first of three") << 3 << 0 << QStringList{"1. s1.mp3 (0:00)", "2. s2.mp3 (3:20)"}
+                                  << 0;
   QTest::newRow("middle of three")
       << 3 << 1 << QStringList{"1. s0.mp3 (0:00)", "2. s2.mp3 (3:20)"} << 1;
   QTest::newRow("last of three: no selection")
       << 3 << 2 << QStringList{"1. s0.mp3 (0:00)", "2. s1.mp3 (0:00)"} << -1;
   QTest::newRow("the only one") << 1 << 0 << QStringList{} << -1;
-  QTest::newRow("no selection: nothing") << 3 << -1
-                                         << QStringList{"1. s0.mp3 (0:00)", "2. s1.mp3 (0:00)",
-                                                        "3. s2.mp3 (3:20)"}
-                                         << -1;
+  QTest::newRow("no selection: nothing")
+      << 3 << -1 << QStringList{"1. s0.mp3 (0:00)", "2. s1.mp3 (0:00)", "3. s2.mp3 (3:20)"} << -1;
 }
 
 void TestFormPlaylist::DeleteSelected() {
@@ -754,12 +801,11 @@ void TestFormPlaylist::TimerResetsTheDetector() {
 void TestFormPlaylist::Drops_data() {
   QTest::addColumn<QStringList>("dropped");  // names in the music folder, or full URLs
   QTest::addColumn<QStringList>("added");
-  QTest::newRow("stops at the first non-song") << QStringList{"a.mp3", "b.txt", "c.mp3"}
-                                              << QStringList{"a.mp3"};
+  QTest::newRow("stops at the first non-song")
+      << QStringList{"a.mp3", "b.txt", "c.mp3"} << QStringList{"a.mp3"};
   QTest::newRow("upper-case extension") << QStringList{"B.MP3"} << QStringList{};
-  QTest::newRow("four songs in drop order")
-      << QStringList{"d.mp3", "b.mp3", "c.mp3", "a.mp3"}
-      << QStringList{"d.mp3", "b.mp3", "c.mp3", "a.mp3"};
+  QTest::newRow("four songs in drop order") << QStringList{"d.mp3", "b.mp3", "c.mp3", "a.mp3"}
+                                            << QStringList{"d.mp3", "b.mp3", "c.mp3", "a.mp3"};
   QTest::newRow("a web address ends the walk")
       << QStringList{"a.mp3", "http://example.com/x.mp3", "c.mp3"} << QStringList{"a.mp3"};
   QTest::newRow("long path taken whole")
@@ -828,8 +874,7 @@ void TestFormPlaylist::DropOnReadOnlyPlaylistStopsAtTheFailingFile() {
   dir_->MakeReadOnly("lastplay.dat");
   const QByteArray before = dir_->Read("lastplay.dat");
   TformPlaylist& form = Create();
-  QVERIFY_THROWS_EXCEPTION(EIniFileException,
-                           form.WMDropFiles(Files({music_->filePath("b.mp3")})));
+  QVERIFY_THROWS_EXCEPTION(EIniFileException, form.WMDropFiles(Files({music_->filePath("b.mp3")})));
   QCOMPARE(dir_->Read("lastplay.dat"), before);
   QCOMPARE(Rows(form), QStringList{"1. a.mp3 (0:00)"});
 }

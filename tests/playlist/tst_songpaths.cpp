@@ -1,12 +1,12 @@
 // Which files become entries: the folder scan of Add Directory and the walk over dropped
 // files.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "playlist/songpaths.h"
 
@@ -135,8 +135,8 @@ void TestSongPaths::DropWalk_data() {
   QTest::newRow("a web address ends the walk")
       << QList<QUrl>{f("/m/a.mp3"), QUrl("http://example.com/b.mp3"), f("/m/c.mp3")}
       << QStringList{"/m/a.mp3"} << 0;
-  QTest::newRow("long paths are taken whole") << QList<QUrl>{f(longPath)} << QStringList{longPath}
-                                              << 0;
+  QTest::newRow("long paths are taken whole")
+      << QList<QUrl>{f(longPath)} << QStringList{longPath} << 0;
   QTest::newRow("line break: skipped, the walk goes on")
       << QList<QUrl>{f("/m/a\nb.mp3"), f("/m/c.mp3")} << QStringList{"/m/c.mp3"} << 1;
   QTest::newRow("name not in UTF-8: skipped")
