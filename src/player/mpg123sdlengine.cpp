@@ -1,5 +1,7 @@
 #include "player/mpg123sdlengine.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -89,7 +91,9 @@ void TMpg123SdlEngine::Open(const QString& fileName) {
 }
 
 void TMpg123SdlEngine::EnsureDeviceLocked(long rate) {
-  if (device_ && deviceRate_ == rate) return;
+  // Kept while songs of one rate follow, unless it was lost (unplugged, sound server gone).
+  if (device_ && deviceRate_ == rate && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED)
+    return;
   if (!sdlAudioReady_) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Brimtone");
@@ -353,6 +357,7 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
 // 3. Decoding failed, or the device went away: stop where the listener is, send Failed.
 // 4. Otherwise sleep until the callback frees half the ring or the GUI thread changes something.
 void TMpg123SdlEngine::DecodeLoop() {
+  pthread_setname_np(pthread_self(), "mp3decode");
   std::unique_lock lock(mutex_);
   for (;;) {
     if (quit_) return;

@@ -1,0 +1,251 @@
+// The audio engine against its targets:
+//   1. Open of a 5-minute and a 60-minute 192 kbps MP3 until the length is known.
+//   2. From Play to the first sample handed to the output; from Seek to audio at the new place.
+//   3. CPU and memory while a 60 s, 192 kbps, 44.1 kHz stereo MP3 plays in real time (SDL's
+//      dummy driver), next to a floor that only decodes with libmpg123 inside the SDL callback.
+//      Both run at the same time as child processes of this one; each reads the CPU time of its
+//      threads from /proc/self/task/*/schedstat over the same 15 s window.
+// Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there.
+
+#include <SDL.h>
+#include <mpg123.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTextStream>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "player/mpg123sdlengine.h"
+
+namespace {
+
+constexpr int kWarmupMs = 2000;
+constexpr int kWindowMs = 15000;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+QString BenchDir() {
+  return QDir::tempPath() + "/brimtone-bench";
+}
+
+// seconds of stereo pink noise over two tones at 44.1 kHz, CBR 192 kbps.
+QString Song(int seconds) {
+  const QString path = BenchDir() + QString("/song%1s-192.mp3").arg(seconds);
+  if (QFileInfo::exists(path)) return path;
+  QDir().mkpath(BenchDir());
+  std::printf("making %s (once)...\n", qPrintable(path));
+  std::fflush(stdout);
+  const QString command =
+      QString(
+          "sox -r 44100 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
+          "vol 0.8 | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
+          .arg(seconds)
+          .arg(path);
+  if (QProcess::execute("sh", {"-c", command}) != 0 || !QFileInfo::exists(path)) {
+    std::fprintf(stderr, "cannot make %s (sox and lame needed)\n", qPrintable(path));
+    std::exit(1);
+  }
+  return path;
+}
+
+// CPU time of every thread of this process but the calling one, in ns.
+int64_t ThreadsCpuNs() {
+  int64_t total = 0;
+  const QString self = QString::number(gettid());
+  for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    if (task == self) continue;
+    QFile file("/proc/self/task/" + task + "/schedstat");
+    if (file.open(QIODevice::ReadOnly)) total += file.readAll().split(' ').value(0).toLongLong();
+  }
+  return total;
+}
+
+int64_t RssKb() {
+  QFile status("/proc/self/status");
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+  return 0;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// --- the floor: libmpg123 decoding straight into the SDL callback
+
+void FloorCallback(void* userdata, Uint8* stream, int len) {
+  size_t done = 0;
+  const int result = mpg123_read(static_cast<mpg123_handle*>(userdata), stream, size_t(len), &done);
+  if (result != MPG123_OK) done = 0;
+  std::memset(stream + done, 0, size_t(len) - done);
+}
+
+int RunFloor(const QString& path) {
+  const int64_t rssBefore = RssKb();
+  mpg123_init();
+  int error = 0;
+  mpg123_handle* handle = mpg123_new(nullptr, &error);
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
+  mpg123_format_none(handle);
+  mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  if (mpg123_open(handle, QFile::encodeName(path).constData()) != MPG123_OK) return 1;
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  SDL_AudioSpec want{}, have{};
+  want.freq = 44100;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 441;  // what the engine asks for at 44.1 kHz
+  want.callback = FloorCallback;
+  want.userdata = handle;
+  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!device) return 1;
+  SDL_PauseAudioDevice(device, 0);
+  SleepMs(kWarmupMs);
+  const int64_t cpu0 = ThreadsCpuNs();
+  SleepMs(kWindowMs);
+  const int64_t cpu = ThreadsCpuNs() - cpu0;
+  const int64_t rss = RssKb() - rssBefore;
+  SDL_CloseAudioDevice(device);
+  std::printf("%lld %lld\n", (long long)cpu, (long long)rss);
+  return 0;
+}
+
+int RunEngine(const QString& path) {
+  const int64_t rssBefore = RssKb();
+  TMpg123SdlEngine engine;
+  engine.Open(path);
+  engine.Play(0, 1);
+  SleepMs(kWarmupMs);
+  const int64_t cpu0 = ThreadsCpuNs();
+  SleepMs(kWindowMs);
+  const int64_t cpu = ThreadsCpuNs() - cpu0;
+  const int64_t rss = RssKb() - rssBefore;
+  std::printf("%lld %lld\n", (long long)cpu, (long long)rss);
+  return 0;
+}
+
+// --- the parent
+
+int64_t ThreadCpuNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Wall time is the target; the CPU time of the opening thread is printed beside it because the
+// wall time swings with the machine's load (the file's pages are in the page cache either way).
+void BenchOpen(const QString& five, const QString& sixty) {
+  TMpg123SdlEngine engine;
+  engine.Open(five);  // SDL and the device start here, not in the figures below
+  for (const auto& [name, path, target] :
+       {std::tuple{"5-minute", five, 25.0}, std::tuple{"60-minute", sixty, 100.0}}) {
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < 9; ++i) {
+      engine.Close();
+      const int64_t t0 = NowNs(), c0 = ThreadCpuNs();
+      engine.Open(path);
+      if (engine.Length() <= 0) std::exit(1);
+      wall.push_back((NowNs() - t0) / 1e6);
+      cpu.push_back((ThreadCpuNs() - c0) / 1e6);
+    }
+    std::printf(
+        "Open of a %s 192 kbps MP3 to a known length (%lld ms): median %.1f ms, worst "
+        "%.1f ms, CPU median %.1f ms (target <= %.0f ms)\n",
+        name, (long long)engine.Length(), Median(wall), *std::max_element(wall.begin(), wall.end()),
+        Median(cpu), target);
+  }
+}
+
+// Time from t0 until the engine reports the first sample of the current play handed out.
+double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0) {
+  for (int i = 0; i < 20000; ++i) {
+    if (const int64_t first = engine.FirstAudioTimeNs()) return (first - t0) / 1e6;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return 1e9;
+}
+
+void BenchLatency(const QString& song) {
+  TMpg123SdlEngine engine;
+  engine.Open(song);
+  std::vector<double> play, seek;
+  for (int i = 0; i < 25; ++i) {
+    engine.Stop();
+    SleepMs(30 + i % 7);  // land anywhere in the output's cycle
+    const int64_t t0 = NowNs();
+    engine.Play(1000 * i, 1);
+    play.push_back(WaitFirstAudioMs(engine, t0));
+  }
+  for (int i = 0; i < 25; ++i) {
+    SleepMs(30 + i % 7);
+    const int64_t t0 = NowNs();
+    engine.Seek((i * 7919) % 55000);
+    seek.push_back(WaitFirstAudioMs(engine, t0));
+  }
+  engine.Stop();
+  std::printf(
+      "Play to the first sample handed to the output (SDL buffer %d frames): median %.1f "
+      "ms, worst %.1f ms (target <= 20 ms)\n",
+      engine.OutputBufferFrames(), Median(play), *std::max_element(play.begin(), play.end()));
+  std::printf(
+      "Seek to audio at the new position: median %.1f ms, worst %.1f ms (target <= 30 ms)\n",
+      Median(seek), *std::max_element(seek.begin(), seek.end()));
+}
+
+void BenchCpu(const QString& song) {
+  const QString self = QCoreApplication::applicationFilePath();
+  QProcess floor, engine;
+  floor.start(self, {"--floor", song});
+  engine.start(self, {"--engine", song});
+  if (!floor.waitForFinished(60000) || !engine.waitForFinished(60000)) std::exit(1);
+  const QList<QByteArray> f = floor.readAllStandardOutput().trimmed().split(' ');
+  const QList<QByteArray> e = engine.readAllStandardOutput().trimmed().split(' ');
+  if (f.size() != 2 || e.size() != 2) {
+    std::fprintf(stderr, "a child failed: %s %s\n", floor.readAllStandardError().constData(),
+                 engine.readAllStandardError().constData());
+    std::exit(1);
+  }
+  const double floorMs = f[0].toLongLong() / 1e6, engineMs = e[0].toLongLong() / 1e6;
+  std::printf(
+      "CPU over the same %d s of real-time play (60 s, 192 kbps): engine %.1f ms, floor "
+      "%.1f ms: %.2f x (target <= 1.3 x)\n",
+      kWindowMs / 1000, engineMs, floorMs, engineMs / floorMs);
+  std::printf(
+      "Resident memory the engine adds while playing: %.1f MB (floor: %.1f MB) (target <= "
+      "8 MB)\n",
+      e[1].toLongLong() / 1024.0, f[1].toLongLong() / 1024.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  qputenv("SDL_AUDIODRIVER", "dummy");
+  const QStringList args = app.arguments();
+  if (args.size() == 3 && args[1] == "--floor") return RunFloor(args[2]);
+  if (args.size() == 3 && args[1] == "--engine") return RunEngine(args[2]);
+
+  const QString minute = Song(60), five = Song(300), hour = Song(3600);
+  BenchOpen(five, hour);
+  BenchLatency(minute);
+  BenchCpu(minute);
+  return 0;
+}
