@@ -44,19 +44,20 @@ QString BenchDir() {
   return QDir::tempPath() + "/brimtone-bench";
 }
 
-// seconds of stereo pink noise over two tones at 44.1 kHz, CBR 192 kbps.
-QString Song(int seconds) {
-  const QString path = BenchDir() + QString("/song%1s-192.mp3").arg(seconds);
+// seconds of stereo pink noise over a tone at rate, CBR 192 kbps.
+QString Song(int seconds, int rate = 44100) {
+  const QString path = BenchDir() + QString("/song%1s-%2-192.mp3").arg(seconds).arg(rate);
   if (QFileInfo::exists(path)) return path;
   QDir().mkpath(BenchDir());
   std::printf("making %s (once)...\n", qPrintable(path));
   std::fflush(stdout);
   const QString command =
       QString(
-          "sox -r 44100 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
-          "vol 0.8 | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
+          "sox -r %3 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
+          "vol 0.8 2>/dev/null | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
           .arg(seconds)
-          .arg(path);
+          .arg(path)
+          .arg(rate);
   if (QProcess::execute("sh", {"-c", command}) != 0 || !QFileInfo::exists(path)) {
     std::fprintf(stderr, "cannot make %s (sox and lame needed)\n", qPrintable(path));
     std::exit(1);
@@ -210,6 +211,27 @@ void BenchLatency(const QString& song) {
       Median(seek), *std::max_element(seek.begin(), seek.end()));
 }
 
+// Songs of another rate reopen the output device at that rate; what that costs Open and Play.
+void BenchRateChange(const QString& song44, const QString& song48) {
+  TMpg123SdlEngine engine;
+  engine.Open(song44);
+  std::vector<double> open, play;
+  for (int i = 0; i < 10; ++i) {
+    const int64_t t0 = NowNs();
+    engine.Open(i % 2 ? song44 : song48);
+    open.push_back((NowNs() - t0) / 1e6);
+    const int64_t t1 = NowNs();
+    engine.Play(0, 1);
+    play.push_back(WaitFirstAudioMs(engine, t1));
+  }
+  std::printf(
+      "Open of a 60 s song at the other rate (44.1 <-> 48 kHz, output device reopened): "
+      "median %.1f ms, worst %.1f ms; Play to first sample after it: median %.1f ms, "
+      "worst %.1f ms\n",
+      Median(open), *std::max_element(open.begin(), open.end()), Median(play),
+      *std::max_element(play.begin(), play.end()));
+}
+
 void BenchCpu(const QString& song) {
   const QString self = QCoreApplication::applicationFilePath();
   QProcess floor, engine;
@@ -243,9 +265,10 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[1] == "--floor") return RunFloor(args[2]);
   if (args.size() == 3 && args[1] == "--engine") return RunEngine(args[2]);
 
-  const QString minute = Song(60), five = Song(300), hour = Song(3600);
+  const QString minute = Song(60), five = Song(300), hour = Song(3600), minute48 = Song(60, 48000);
   BenchOpen(five, hour);
   BenchLatency(minute);
+  BenchRateChange(minute, minute48);
   BenchCpu(minute);
   return 0;
 }
