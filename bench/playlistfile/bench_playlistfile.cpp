@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -41,27 +42,40 @@ void Restore(const QString& path, const QByteArray& bytes) {
     qFatal("cannot write %s", qPrintable(path));
 }
 
-// Median in milliseconds of runs of work, each after an untimed prepare.
-double Median(int runs, const std::function<void(int)>& prepare,
-              const std::function<void(int)>& work) {
-  std::vector<double> ms;
+double CpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+struct TFigure {
+  double wallMs;
+  double cpuMs;  // on a busy machine the wall time also holds the waits for a processor
+};
+
+// Medians in milliseconds of runs of work, each after an untimed prepare.
+TFigure Median(int runs, const std::function<void(int)>& prepare,
+               const std::function<void(int)>& work) {
+  std::vector<double> wall, cpu;
   for (int run = 0; run < runs; ++run) {
     prepare(run);
     QElapsedTimer timer;
+    const double cpuStart = CpuMs();
     timer.start();
     work(run);
-    ms.push_back(timer.nsecsElapsed() / 1e6);
+    wall.push_back(timer.nsecsElapsed() / 1e6);
+    cpu.push_back(CpuMs() - cpuStart);
   }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
+  std::sort(wall.begin(), wall.end());
+  std::sort(cpu.begin(), cpu.end());
+  return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
-void Report(const char* what, double ms, double target) {
+void Report(const char* what, TFigure figure, double target) {
+  std::printf("%-56s %8.2f ms", what, figure.wallMs);
   if (target > 0)
-    std::printf("%-58s %8.2f ms (target <= %.0f ms)%s\n", what, ms, target,
-                ms <= target ? "" : "  MISSED");
-  else
-    std::printf("%-58s %8.2f ms\n", what, ms);
+    std::printf(" (target <= %.0f ms)%s", target, figure.wallMs <= target ? "" : " MISSED");
+  std::printf("   [processor %.2f ms]\n", figure.cpuMs);
   std::fflush(stdout);
 }
 
@@ -116,20 +130,26 @@ int main(int argc, char** argv) {
   Report("entry path, 10000 entries", Median(runs, fresh, [&](int) { file.EntryPath(kEntries); }),
          0);
 
-  // A drop of 1,000 files: for each, its append and the refill's read.
+  // 1,000 files dropped or found in a folder: appended one by one, each followed by the
+  // list's refill, against all in one write (the same keys in the same order).
   QStringList songs;
   for (int i = 0; i < 1000; ++i) songs << QString("/home/user/Drop/song %1.mp3").arg(i);
   Restore(path, original);
   QElapsedTimer timer;
+  double cpuStart = CpuMs();
   timer.start();
   for (const QString& song : songs) {
     file.AppendEntry(song, TAppendOrder::VersionFirst);
     file.ReadEntriesReporting();
   }
-  Report("drop of 1000 files: 1000 appends and 1000 reads, total", timer.nsecsElapsed() / 1e6, 0);
+  Report("1000 files one by one: 1000 appends and 1000 reads",
+         {timer.nsecsElapsed() / 1e6, CpuMs() - cpuStart}, 0);
   Restore(path, original);
+  cpuStart = CpuMs();
   timer.restart();
-  file.AppendEntries(songs, TAppendOrder::FileFirst);
-  Report("add directory of 1000 songs (one write)", timer.nsecsElapsed() / 1e6, 0);
+  file.AppendEntries(songs, TAppendOrder::VersionFirst);
+  file.ReadEntriesReporting();
+  Report("1000 files in one go: one append of all, one read",
+         {timer.nsecsElapsed() / 1e6, CpuMs() - cpuStart}, 0);
   return 0;
 }

@@ -78,15 +78,34 @@ struct Section {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
-uint8_t Lower(char c) {
-  const auto u = static_cast<uint8_t>(c);
-  return (u >= 'A' && u <= 'Z') ? u + 32 : u;
+
+// Eight bytes at a time, ASCII letters lower-cased (bytes from 0x80 up are left alone).
+uint64_t LowerWord(uint64_t w) {
+  constexpr uint64_t ones = 0x0101010101010101ULL;
+  const uint64_t low7 = w & (0x7f * ones);
+  const uint64_t aboveA = low7 + (0x80 - 'A') * ones;      // top bit set for bytes >= 'A'
+  const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * ones;  // top bit set for bytes > 'Z'
+  const uint64_t upper = aboveA & ~aboveZ & ~w & (0x80 * ones);
+  return w | (upper >> 2);
+}
+
+uint64_t LoadWord(const char* p, qsizetype n) {  // up to 8 bytes; missing ones are zero
+  uint64_t w = 0;
+  if (n >= 8) {
+    std::memcpy(&w, p, 8);
+    return w;
+  }
+  for (qsizetype i = 0; i < n; ++i) w |= uint64_t(uint8_t(p[i])) << (8 * i);
+  return w;
 }
 
 bool SameName(const char* a, uint32_t aLen, QByteArrayView b) {
   if (aLen != static_cast<uint32_t>(b.size())) return false;
-  for (uint32_t i = 0; i < aLen; ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
+  if (std::memcmp(a, b.data(), aLen) == 0) return true;  // usually spelt alike
+  for (qsizetype i = 0; i < qsizetype(aLen); i += 8) {
+    const qsizetype n = std::min<qsizetype>(8, aLen - i);
+    if (LowerWord(LoadWord(a + i, n)) != LowerWord(LoadWord(b.data() + i, n))) return false;
+  }
   return true;
 }
 
@@ -97,8 +116,13 @@ uint64_t HashSeed() {
 }
 
 uint64_t HashName(QByteArrayView name, uint64_t salt) {
-  uint64_t h = HashSeed() ^ salt;
-  for (const char c : name) h = (h ^ Lower(c)) * 0x100000001b3ULL;
+  uint64_t h = (HashSeed() ^ salt) + static_cast<uint64_t>(name.size()) * 0x9e3779b97f4a7c15ULL;
+  for (qsizetype i = 0; i < name.size(); i += 8) {
+    const uint64_t w =
+        LowerWord(LoadWord(name.data() + i, std::min<qsizetype>(8, name.size() - i)));
+    h = (h ^ w) * 0xff51afd7ed558ccdULL;
+    h ^= h >> 29;
+  }
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdULL;
   h ^= h >> 33;
@@ -168,6 +192,7 @@ class TContent {
   bool Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
                uint32_t valueOffset, uint32_t valueLen);
   bool PutKeyLine(int32_t line, QByteArrayView name, QByteArrayView value, QByteArrayView eol);
+  uint32_t AppendToArena(const char* data, size_t size);  // the caller checked kMaxArena
   bool SetValueIn(int32_t section, QByteArrayView key, QByteArrayView value);
   bool Terminate(int32_t line);
 
@@ -420,6 +445,15 @@ bool TContent::SetValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
   return SetValueIn(sid, key, value);
 }
 
+uint32_t TContent::AppendToArena(const char* data, size_t size) {
+  const qsizetype old = arena_.size();
+  if (arena_.capacity() < old + qsizetype(size))
+    arena_.reserve(std::max(old + qsizetype(size), 2 * arena_.capacity()));
+  arena_.resize(old + qsizetype(size));
+  std::memcpy(arena_.data() + old, data, size);
+  return static_cast<uint32_t>(old);
+}
+
 bool TContent::PutKeyLine(int32_t line, QByteArrayView name, QByteArrayView value,
                           QByteArrayView eol) {
   // The pieces may lie in the arena itself, which the append can move.
@@ -429,8 +463,7 @@ bool TContent::PutKeyLine(int32_t line, QByteArrayView name, QByteArrayView valu
   scratch.append(value.data(), value.size());
   scratch.append(eol.data(), eol.size());
   if (arena_.size() + qsizetype(scratch.size()) > kMaxArena) return false;
-  const auto start = static_cast<uint32_t>(arena_.size());
-  arena_.append(scratch.data(), qsizetype(scratch.size()));
+  const uint32_t start = AppendToArena(scratch.data(), scratch.size());
   Line& l = lines_[line];
   l.start = start;
   l.size = static_cast<uint32_t>(scratch.size());

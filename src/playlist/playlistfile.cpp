@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 
@@ -27,6 +28,24 @@ QString TitleKey(qint64 n) {
 QString LengthKey(qint64 n) {
   return QStringLiteral("Length") + QString::number(n);
 }
+
+// A key name word + n, built in one buffer reused from call to call.
+class TKey {
+ public:
+  explicit TKey(const char* word) : text_(QLatin1StringView(word)), wordSize_(text_.size()) {}
+  const QString& operator()(qint64 n) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    text_.resize(wordSize_ + (end - digits));
+    QChar* out = text_.data() + wordSize_;
+    for (const char* p = digits; p < end; ++p) *out++ = QLatin1Char(*p);
+    return text_;
+  }
+
+ private:
+  QString text_;
+  qsizetype wordSize_;
+};
 
 enum class TEntryWord { None, Title, Length };
 
@@ -194,12 +213,16 @@ void TPlaylistFile::DeleteEntry(int index, int count) const {
   ini.WriteString(kSection, kNumberOfEntries, QString::number(entries - 1));
   // 2.
   // File and Title are read with default empty; Length moves only when it is there.
+  // Key names are built in place: ten thousand moves make sixty thousand of them.
+  TKey fileTo("File"), fileFrom("File"), titleTo("Title"), titleFrom("Title");
+  TKey lengthTo("Length"), lengthFrom("Length");
   for (qint64 k = qint64(index) + 1; k < last; ++k) {
-    const QString file = FileKey(k), title = TitleKey(k), length = LengthKey(k);
-    if (!ini.CopyValue(kSection, FileKey(k + 1), file)) ini.WriteString(kSection, file, QString());
-    if (!ini.CopyValue(kSection, TitleKey(k + 1), title))
-      ini.WriteString(kSection, title, QString());
-    if (!ini.CopyValue(kSection, LengthKey(k + 1), length)) ini.DeleteKey(kSection, length);
+    if (!ini.CopyValue(kSection, fileFrom(k + 1), fileTo(k)))
+      ini.WriteString(kSection, fileTo(k), QString());
+    if (!ini.CopyValue(kSection, titleFrom(k + 1), titleTo(k)))
+      ini.WriteString(kSection, titleTo(k), QString());
+    if (!ini.CopyValue(kSection, lengthFrom(k + 1), lengthTo(k)))
+      ini.DeleteKey(kSection, lengthTo(k));
   }
   // 3.
   ini.DeleteKey(kSection, FileKey(last));
