@@ -45,7 +45,8 @@ class TPlaylistFile {
 
   // Appends one song at the end. Throws EIniFileException on a refused write.
   void AppendEntry(const QString& path, TAppendOrder order) const;
-  // Appends many songs in one file write (Add Directory); same keys as one AppendEntry each.
+  // Appends many songs in one file write (Add Directory, or a drop with VersionFirst): the
+  // same keys in the same line order as one AppendEntry each, and all or none of them.
   void AppendEntries(const QStringList& paths, TAppendOrder order) const;
   // Stores the length of entry n (ms / 1000, truncated) unless it has one; true when written.
   // A negative length is no measurement and is not stored.
