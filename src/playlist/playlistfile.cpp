@@ -166,11 +166,8 @@ QString TPlaylistFile::EntryText(const TPlaylistEntry& entry) {
 }
 
 QString TPlaylistFile::FileNamePart(const QString& path) {
-  for (qsizetype i = path.size() - 1; i >= 0; --i) {
-    const QChar c = path[i];
-    if (c == '/' || c == '\\' || c == ':') return path.mid(i + 1);
-  }
-  return path;
+  // Linux names may hold ':' and backslashes, so only '/' separates.
+  return path.mid(path.lastIndexOf('/') + 1);
 }
 
 void TPlaylistFile::AppendEntry(const QString& path, TAppendOrder order) const {

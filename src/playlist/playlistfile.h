@@ -39,8 +39,7 @@ class TPlaylistFile {
   static QString EntryText(const TPlaylistEntry& entry);
   // The length text of a row: seconds as m:ss.
   static QString LengthText(qint64 seconds);
-  // The file-name part of a path: all after the last "/" (or "\" or ":", for files written on
-  // Windows).
+  // The file-name part of a path: all after the last "/".
   static QString FileNamePart(const QString& path);
 
   // Appends one song at the end. Throws EIniFileException on a refused write.
