@@ -304,13 +304,13 @@ class TestPlaylistFile : public QObject {
 
   void appendFileFirstFromScratch() {
     const TPlaylistFile file;
-    file.AppendEntry("C:\\Music\\Blue.mp3", TAppendOrder::FileFirst);
-    QCOMPARE(Content(), Lines({"[playlist]", "File1=C:\\Music\\Blue.mp3", "Title1=Blue.mp3",
+    file.AppendEntry("/music/Blue.mp3", TAppendOrder::FileFirst);
+    QCOMPARE(Content(), Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3",
                                "NumberOfEntries=1", "Version=2"}));
-    file.AppendEntry("C:\\Music\\Red.mp3", TAppendOrder::FileFirst);
+    file.AppendEntry("/music/Red.mp3", TAppendOrder::FileFirst);
     QVERIFY(file.RecordLength(1, 215000));
-    QCOMPARE(Content(), Lines({"[playlist]", "File1=C:\\Music\\Blue.mp3", "Title1=Blue.mp3",
-                               "NumberOfEntries=2", "Version=2", "File2=C:\\Music\\Red.mp3",
+    QCOMPARE(Content(), Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3",
+                               "NumberOfEntries=2", "Version=2", "File2=/music/Red.mp3",
                                "Title2=Red.mp3", "Length1=215"}));
   }
 
