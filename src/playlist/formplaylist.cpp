@@ -112,7 +112,8 @@ TformPlaylist::TformPlaylist(TPlayerLink* player, QWidget* playerWindow)
   boxPlaylist->SetSelectedFontEnabled(true);
   boxPlaylist->SetSelectedFont(PixelFont("Tahoma", 11, true), clWhite);
   boxPlaylist->SetHintBackColor(clBlack);
-  boxPlaylist->SetHintTextColor(clBlack);
+  // Black on black would hide the hint's text; white reads on the black panel.
+  boxPlaylist->SetHintTextColor(clWhite);
   boxPlaylist->SetOnMouseUp([this](QObject* sender, Qt::MouseButton button,
                                    Qt::KeyboardModifiers shift, int x,
                                    int y) { boxPlaylistMouseUp(sender, button, shift, x, y); });
