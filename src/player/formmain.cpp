@@ -129,11 +129,12 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
   lablTime = MakeLabel(this, "lablTime", "0:00", QRect(15, 24, 64, 31),
                        PixelFont("Courier New", 27, true));
   butnRepeat = MakeImage(this, "butnRepeat", QRect(320, 38, 15, 15));
-  butnRepeat->setToolTip("Repeat");
+  butnRepeat->setProperty("Hint", "Repeat");
   butnShuffle = MakeImage(this, "butnShuffle", QRect(300, 38, 15, 15));
-  butnShuffle->setToolTip("Shuffle");
+  butnShuffle->setProperty("Hint", "Shuffle");
   butnPlaylist = MakeImage(this, "butnPlaylist", QRect(235, 38, 55, 15));
-  butnPlaylist->setToolTip("Shuffle");
+  // The designed hints are kept but never shown.
+  butnPlaylist->setProperty("Hint", "Shuffle");
 
   Mp3MediaPlayer = new TMediaPlayer(std::move(engine), this);
   Mp3MediaPlayer->setObjectName("Mp3MediaPlayer");
