@@ -10,3 +10,10 @@ void LoadDesignFonts() {
   for (const char* file : kFiles)
     if (QFileInfo::exists(file)) QFontDatabase::addApplicationFont(file);
 }
+
+QFont PixelFont(const QString& family, int pixels, bool bold) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}

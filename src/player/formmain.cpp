@@ -10,6 +10,7 @@
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 #include "platform/skinbitmap.h"
@@ -30,13 +31,6 @@ constexpr int kHeight = 116;
 
 QString ModeName(int mode) {
   return mode >= 0 && mode < 7 ? QString::fromLatin1(ModeNames[mode]) : QString();
-}
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
 }
 
 TImage* MakeImage(QWidget* parent, const QString& name, QRect bounds, bool stretch = false) {

@@ -12,6 +12,7 @@
 #include "controls/image.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 #include "platform/skinbitmap.h"
@@ -28,13 +29,6 @@ namespace {
 constexpr int kWidth = 344;
 constexpr int kHeight = 116;
 constexpr int kButtonBottomGap = kHeight - 94;  // buttons keep their distance to the bottom
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
 
 bool SameEntry(const TPlaylistEntry& a, const TPlaylistEntry& b) {
   return a.Number == b.Number && a.LengthSeconds == b.LengthSeconds && a.Title == b.Title;
