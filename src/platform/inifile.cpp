@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -523,10 +522,27 @@ bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
 }
 
 QByteArray TContent::Serialize() const {
-  QByteArray out;
-  out.reserve(arena_.size());
+  qsizetype total = 0;
   for (int32_t i = head_; i >= 0; i = lines_[i].next)
-    if (!lines_[i].dead) out.append(arena_.constData() + lines_[i].start, lines_[i].size);
+    if (!lines_[i].dead) total += lines_[i].size;
+  QByteArray out(total, Qt::Uninitialized);
+  char* to = out.data();
+  // Lines that follow each other in the arena (most of them) are copied as one run.
+  const char* runStart = nullptr;
+  size_t runSize = 0;
+  for (int32_t i = head_; i >= 0; i = lines_[i].next) {
+    const Line& l = lines_[i];
+    if (l.dead) continue;
+    const char* from = arena_.constData() + l.start;
+    if (runStart + runSize != from) {
+      if (runSize) std::memcpy(to, runStart, runSize);
+      to += runSize;
+      runStart = from;
+      runSize = 0;
+    }
+    runSize += l.size;
+  }
+  if (runSize) std::memcpy(to, runStart, runSize);
   return out;
 }
 
@@ -675,10 +691,32 @@ void Forget(const QString& path) {
   std::lock_guard lock(CacheMutex());
   std::erase_if(Cache(), [&](const CacheEntry& e) { return e.path == path; });
 }
+// Forgets the path only while it is held as this content.
+void Forget(const QString& path, const void* content) {
+  std::lock_guard lock(CacheMutex());
+  std::erase_if(Cache(),
+                [&](const CacheEntry& e) { return e.path == path && e.content.get() == content; });
+}
 
 const std::shared_ptr<const TContent>& EmptyContent() {
   static const std::shared_ptr<const TContent> empty = TContent::Parse(QByteArray());
   return empty;
+}
+
+// Whether the rest of the file from the descriptor's position holds exactly these bytes.
+// Read a piece at a time into a buffer that stays in the processor's cache.
+bool SameBytes(int fd, const QByteArray& bytes) {
+  char chunk[64 * 1024];
+  qsizetype at = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return at == bytes.size();
+    if (n > bytes.size() - at || std::memcmp(chunk, bytes.constData() + at, size_t(n)) != 0)
+      return false;
+    at += n;
+  }
 }
 
 struct Loaded {
@@ -722,6 +760,22 @@ Loaded Load(const QString& path) {
       return result;
     }
   }
+  {
+    // Usually the file is the one held, written moments ago by this program: compared piece
+    // by piece as it is read, nothing is allocated.
+    std::lock_guard lock(CacheMutex());
+    CacheEntry* entry = FindCached(path);
+    if (entry && entry->bytes.size() == st.st_size && SameBytes(fd, entry->bytes)) {
+      entry->identity = identity;
+      entry->seenAt = seenAt;
+      result.content = entry->content;
+      return result;
+    }
+  }
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
+    result.readable = false;
+    return result;
+  }
   QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
   qsizetype got = 0;
   for (;;) {
@@ -742,16 +796,6 @@ Loaded Load(const QString& path) {
     got += n;
   }
   bytes.truncate(got);
-  {
-    std::lock_guard lock(CacheMutex());
-    CacheEntry* entry = FindCached(path);
-    if (entry && entry->bytes == bytes) {
-      entry->identity = identity;
-      entry->seenAt = seenAt;
-      result.content = entry->content;
-      return result;
-    }
-  }
   auto content = TContent::Parse(bytes);
   result.content = content;
   Remember({path, identity, seenAt, bytes, content});
@@ -787,6 +831,58 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+// Replaces the file at path with bytes: a temporary file in the same folder takes the bytes
+// and the file's permissions, then is renamed over it, so the file is always either the old
+// or the new one. Not synced to the device: a rename that replaces a file already orders its
+// data on ext4, and a sync per write would cost more than all the rest of a write. A link is
+// replaced at its target. On success identity is what the new file looked like right after
+// the rename (taken after seenAt), or nothing when it could not be told for sure.
+bool ReplaceFile(const QString& path, const QByteArray& bytes,
+                 std::optional<FileIdentity>& identity, int64_t& seenAt) {
+  QString target = path;
+  struct stat st;
+  QByteArray native = QFile::encodeName(path);
+  const bool existed = ::stat(native.constData(), &st) == 0;
+  if (existed && ::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    target = QFileInfo(path).canonicalFilePath();
+    native = QFile::encodeName(target);
+    if (target.isEmpty() || ::stat(native.constData(), &st) != 0) return false;
+  }
+  int fd = -1;
+  QByteArray temp;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp = native + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+    // 0666 less the umask for a new file, as any program creates one.
+    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = !existed || ::fchmod(fd, st.st_mode & 07777) == 0;
+  for (qsizetype done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += n;
+  }
+  if (!ok || ::rename(temp.constData(), native.constData()) != 0) {
+    ::close(fd);
+    ::unlink(temp.constData());
+    return false;
+  }
+  // The rename changes the file's ctime; both readings come after it. The path must still
+  // lead to the file written, else another program replaced it at once.
+  seenAt = NowNs();
+  struct stat mine, atPath;
+  identity.reset();
+  if (::fstat(fd, &mine) == 0 && ::stat(native.constData(), &atPath) == 0 &&
+      mine.st_ino == atPath.st_ino && mine.st_dev == atPath.st_dev)
+    identity = IdentityOf(atPath);
+  // Closing cannot fail for a local file whose bytes are in the page cache; were it to,
+  // the rename has already put the complete file in place.
+  ::close(fd);
+  return true;
+}
+
 [[noreturn]] void ThrowUnableToWrite(const QString& path) {
   throw EIniFileException(QStringLiteral("Unable to write to ") + path);
 }
@@ -806,8 +902,27 @@ struct TIniFile::Data {
 
   const TContent& Current() const { return working ? *working : *committed; }
   TContent& Editable() {
-    if (!working) working = std::make_shared<TContent>(*committed);
+    if (!working) {
+      // Content that no one else holds is edited where it lies instead of copied (a long
+      // playlist is megabytes); should the edits be refused, it is read back from the file.
+      if (committed != EmptyContent()) Forget(fileName, committed.get());
+      if (committed.use_count() == 1) {
+        working = std::const_pointer_cast<TContent>(std::move(committed));
+        committed.reset();
+      } else {
+        working = std::make_shared<TContent>(*committed);
+      }
+    }
     return *working;
+  }
+  // Drops the edits not committed: memory goes back to what the file holds.
+  void Drop() {
+    working.reset();
+    if (committed) return;
+    Loaded loaded = Load(fileName);
+    exists = loaded.exists;
+    readable = loaded.readable;
+    committed = std::move(loaded.content);
   }
   std::optional<QByteArrayView> Find(const QString& section, const QString& key) const {
     const TContent& c = Current();
@@ -826,18 +941,26 @@ void TIniFile::Data::Changed() {
 void TIniFile::Data::Commit() {
   if (!working) return;
   // On any failure the edits are dropped: memory goes back to what the file holds.
-  const std::shared_ptr<TContent> edits = std::move(working);
-  if (!readable || IsReadOnly(fileName)) ThrowUnableToWrite(fileName);
-  const QByteArray bytes = edits->Serialize();
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+  const std::shared_ptr<TContent> edits = working;
+  bool refused = !readable || IsReadOnly(fileName);
+  QByteArray bytes;
+  std::optional<FileIdentity> identity;
+  int64_t seenAt = 0;
+  if (!refused) {
+    bytes = edits->Serialize();
+    refused = !ReplaceFile(fileName, bytes, identity, seenAt);
+  }
+  if (refused) {
+    Drop();
     ThrowUnableToWrite(fileName);
+  }
+  working.reset();
   exists = true;
   committed = edits->Sparse(bytes.size()) ? TContent::Parse(bytes) : edits;
-  const int64_t seenAt = NowNs();
-  struct stat st;
-  if (::stat(QFile::encodeName(fileName).constData(), &st) == 0)
-    Remember({fileName, IdentityOf(st), seenAt, bytes, committed});
+  if (identity)
+    Remember({fileName, *identity, seenAt, bytes, committed});
+  else
+    Forget(fileName);
 }
 
 TIniFile::TIniFile(const QString& fileName) : d(std::make_unique<Data>()) {
@@ -908,7 +1031,7 @@ int TIniFile::KeyCount(const QString& section) const {
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
   if (!d->Editable().SetValue(TName(section), TName(key), EncodeValue(value))) {
-    d->working.reset();
+    d->Drop();
     ThrowUnableToWrite(d->fileName);
   }
   d->Changed();
@@ -919,7 +1042,7 @@ bool TIniFile::CopyValue(const QString& section, const QString& fromKey, const Q
   const int copied = d->Editable().CopyValue(TName(section), TName(fromKey), TName(toKey));
   if (copied < 0) return false;
   if (copied == 0) {
-    d->working.reset();
+    d->Drop();
     ThrowUnableToWrite(d->fileName);
   }
   d->Changed();

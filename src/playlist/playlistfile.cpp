@@ -5,8 +5,11 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/inifile.h"
@@ -52,9 +55,11 @@ enum class TEntryWord { None, Title, Length };
 // "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it (so
 // that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
 std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
-  auto startsWith = [&](QByteArrayView word) {
-    return key.size() > word.size() &&
-           key.first(word.size()).compare(word, Qt::CaseInsensitive) == 0;
+  auto startsWith = [&](QByteArrayView word) {  // word in lower case
+    if (key.size() <= word.size()) return false;
+    for (qsizetype i = 0; i < word.size(); ++i)
+      if ((key[i] | 0x20) != word[i]) return false;
+    return true;
   };
   TEntryWord word = TEntryWord::None;
   QByteArrayView digits;
@@ -74,6 +79,20 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
     n = n * 10 + (c - '0');
   }
   return {word, n};
+}
+
+// The titles of the last read, kept as their bytes so that the next read (a refill after each
+// of many appends) shares every unchanged title instead of decoding ten thousand again.
+struct TLastTitles {
+  QString fileName;
+  QVector<TPlaylistEntry> entries;
+  QByteArray bytes;                             // the titles' UTF-8, one after another
+  std::vector<std::pair<qsizetype, qsizetype>> at;  // per row: offset and size; size -1: none
+};
+
+TLastTitles& LastTitles() {
+  static TLastTitles last;
+  return last;
 }
 
 // Reading the entries:
@@ -106,6 +125,22 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   // 4. A file the program wrote has at least two keys per entry; a larger count is damage,
   // and rows past the number of keys could only be empty ones.
   const int rows = std::min(count, std::max(1, ini.KeyCount(kSection)));
+  // The titles of the last read are shared where they are unchanged: a refill after each of
+  // many appends would otherwise decode ten thousand titles every time.
+  TLastTitles& last = LastTitles();
+  if (last.fileName != fileName) last = TLastTitles{fileName, {}, {}, {}};
+  TLastTitles next{fileName, {}, {}, std::vector<std::pair<qsizetype, qsizetype>>(rows, {0, -1})};
+  next.bytes.reserve(last.bytes.size() + 4096);
+  auto TitleText = [&](QByteArrayView value, qsizetype row) {
+    next.at[row] = {next.bytes.size(), value.size()};
+    next.bytes.append(value.data(), value.size());
+    if (row < qsizetype(last.at.size()) && last.at[row].second == value.size() &&
+        row < last.entries.size() &&
+        std::memcmp(last.bytes.constData() + last.at[row].first, value.data(),
+                    size_t(value.size())) == 0)
+      return last.entries.at(row).Title;
+    return QString::fromUtf8(value);
+  };
   QVector<TPlaylistEntry> entries(rows);
   for (int n = 1; n <= rows; ++n) entries[n - 1].Number = n;
   // One pass over the section gives what a lookup of "Title" + n and "Length" + n per row would.
@@ -113,10 +148,12 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
     const auto [word, n] = EntryKey(key);
     if (n < 1 || n > rows) return;
     if (word == TEntryWord::Title)
-      entries[n - 1].Title = QString::fromUtf8(value);
+      entries[n - 1].Title = TitleText(value, n - 1);
     else if (word == TEntryWord::Length)
       entries[n - 1].LengthSeconds = ParseIniInteger(value, 0);
   });
+  next.entries = entries;
+  last = std::move(next);
   return entries;
 }
 
