@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <QTimer>
+
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -30,6 +32,10 @@ void CreateWindows(TWindows& windows) {
   windows.formPlaylist = std::make_unique<TformPlaylist>(windows.formMain.get());
   windows.formMain->SetPlaylistWindow(windows.formPlaylist.get());
   RunShowingErrors([&] { windows.formPlaylist->FormCreate(); });
+
+  // Once the windows are up, open the audio output so the first song starts at once.
+  TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
+  QTimer::singleShot(50, device, [device] { device->Prepare(); });
 }
 
 void DestroyWindows(TWindows& windows) {

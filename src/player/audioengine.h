@@ -24,6 +24,10 @@ class TAudioEngine {
 
   virtual void SetEndHandler(TEndHandler handler) = 0;
 
+  // Readies the output ahead of the first song, so that first Play starts at once. Failing
+  // here is silent: the next Open reports a missing output.
+  virtual void Prepare() {}
+
   // Closes any open song, then opens fileName and learns its exact length. Throws
   // EMCIDeviceError naming the reason when the file cannot be played or there is no output.
   virtual void Open(const QString& fileName) = 0;

@@ -64,6 +64,8 @@ class TMediaPlayer : public QObject {
   // Closes any open song, then opens FileName. Throws EMCIDeviceError when the file cannot be
   // played or no audio output is available; no song is open then.
   void Open();
+  // Readies the audio output ahead of the first song (opening it costs a noticeable moment).
+  void Prepare() { engine_->Prepare(); }
   // Closes the song (nothing when none is open).
   void Close();
   // Starts playing at StartPosition when one was set since the last Play, else where the song

@@ -79,6 +79,16 @@ void TMpg123SdlEngine::SetEndHandler(TEndHandler handler) {
   endHandler_ = std::move(handler);
 }
 
+void TMpg123SdlEngine::Prepare() {
+  std::lock_guard lock(mutex_);
+  if (device_) return;
+  try {
+    EnsureDeviceLocked(44100);  // the rate of nearly every MP3
+  } catch (const EMCIDeviceError&) {
+    // No output now; Open says so when a song is asked for.
+  }
+}
+
 void TMpg123SdlEngine::Open(const QString& fileName) {
   Close();
   // The scan reads the whole file: done before taking the mutex, the decoder never waits on it.

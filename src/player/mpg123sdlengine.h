@@ -32,6 +32,7 @@ class TMpg123SdlEngine final : public TAudioEngine {
   ~TMpg123SdlEngine() override;
 
   void SetEndHandler(TEndHandler handler) override;
+  void Prepare() override;
   void Open(const QString& fileName) override;
   void Close() override;
   void Play(int64_t fromMs, uint64_t playId) override;

@@ -295,6 +295,21 @@ class TestMpg123SdlEngine : public QObject {
                               kNoticeTimeoutMs);
   }
 
+  // The output readied at start is kept for songs of its rate and reopened for others.
+  void preparedOutputPlaysEveryRate() {
+    TRig rig;
+    rig.player.Prepare();
+    rig.player.Prepare();
+    for (const char* name : {"rate48.mp3", "cbr128.mp3"}) {
+      rig.player.SetFileName(songs_[name].path);
+      rig.player.Open();
+      rig.player.SetStartPosition(rig.player.Length() - 200);
+      rig.player.Play();
+      QTRY_COMPARE_WITH_TIMEOUT(rig.notices.size(), name[0] == 'r' ? 1 : 2, kNoticeTimeoutMs);
+    }
+    QCOMPARE(rig.notices, (QList<int>{nvSuccessful, nvSuccessful}));
+  }
+
   void supersededAndAborted() {
     TRig rig(songs_["cbr192.mp3"].path);
     rig.player.Play();
@@ -353,6 +368,7 @@ class TestMpg123SdlEngine : public QObject {
     qputenv("SDL_DISKAUDIOFILE", diskFile);
     {
       TRig rig;
+      rig.player.Prepare();  // silent: the Open below is the one that tells
       rig.player.SetFileName(songs_["cbr128.mp3"].path);
       const QString error = ErrorOf([&] { rig.player.Open(); });
       QVERIFY2(error.startsWith("No audio output is available: "), qPrintable(error));
