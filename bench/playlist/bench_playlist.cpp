@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "controls/dtlistbox.h"
@@ -27,6 +28,12 @@ namespace {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
+}
+
+double CpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 void Report(const char* what, double ms, double targetMs) {
@@ -140,7 +147,7 @@ int main(int argc, char** argv) {
 
   // A drop of 1,000 songs onto a 10,000-entry playlist, as the window receives it.
   {
-    std::vector<double> runs;
+    std::vector<double> runs, cpu;
     QList<QUrl> urls;
     for (int i = 0; i < 1000; ++i)
       urls << QUrl::fromLocalFile(QString("/home/user/Music/Dropped/Song %1.mp3").arg(i));
@@ -152,6 +159,7 @@ int main(int argc, char** argv) {
       QMimeData data;
       data.setUrls(urls);
       QElapsedTimer clock;
+      const double cpuStart = CpuMs();
       clock.start();
       // As a file manager's drop arrives: the drag enters, then the drop.
       QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -159,10 +167,13 @@ int main(int argc, char** argv) {
       QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
       QCoreApplication::sendEvent(&form, &drop);
       runs.push_back(clock.nsecsElapsed() / 1e6);
+      cpu.push_back(CpuMs() - cpuStart);
       if (form.boxPlaylist->Count() != 11000)
         std::printf("Drop gave %d rows!\n", form.boxPlaylist->Count());
     }
     Report("Drop of 1000 songs onto 10000 entries, refill after each", Median(runs), 2000);
+    // On a busy machine the wall time also holds the waits for a processor.
+    std::printf("  processor time of the drop: %.1f ms\n", Median(cpu));
     // Its parts: the playlist file's appends alone, and one refill of an unchanged list.
     dir.Write("lastplay.dat", PlaylistText(10000));
     const TPlaylistFile playlist;

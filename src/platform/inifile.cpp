@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/errors.h"
@@ -522,27 +523,27 @@ bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
 }
 
 QByteArray TContent::Serialize() const {
+  // Lines that follow each other in the arena (most of them) are copied as one run; one walk
+  // over the lines finds the runs, and the file is put together from them.
+  static thread_local std::vector<std::pair<const char*, size_t>> runs;
+  runs.clear();
   qsizetype total = 0;
-  for (int32_t i = head_; i >= 0; i = lines_[i].next)
-    if (!lines_[i].dead) total += lines_[i].size;
-  QByteArray out(total, Qt::Uninitialized);
-  char* to = out.data();
-  // Lines that follow each other in the arena (most of them) are copied as one run.
-  const char* runStart = nullptr;
-  size_t runSize = 0;
   for (int32_t i = head_; i >= 0; i = lines_[i].next) {
     const Line& l = lines_[i];
     if (l.dead) continue;
     const char* from = arena_.constData() + l.start;
-    if (runStart + runSize != from) {
-      if (runSize) std::memcpy(to, runStart, runSize);
-      to += runSize;
-      runStart = from;
-      runSize = 0;
-    }
-    runSize += l.size;
+    if (!runs.empty() && runs.back().first + runs.back().second == from)
+      runs.back().second += l.size;
+    else
+      runs.emplace_back(from, l.size);
+    total += l.size;
   }
-  if (runSize) std::memcpy(to, runStart, runSize);
+  QByteArray out(total, Qt::Uninitialized);
+  char* to = out.data();
+  for (const auto& [from, size] : runs) {
+    std::memcpy(to, from, size);
+    to += size;
+  }
   return out;
 }
 

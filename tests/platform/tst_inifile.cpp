@@ -1,5 +1,6 @@
 // The INI layer: value formats, the Windows file layout, line preservation, atomic writes,
 // refused writes, batches and damaged files.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <stdexcept>
 
 #include "platform/errors.h"
@@ -553,6 +555,67 @@ class TestIniFile : public QObject {
     QVERIFY(QDir(dir_.path()).entryList(QDir::Files).filter("test.ini").size() == 1);
   }
 
+  void failedWriteLeavesNoTemporaryFile_data() {
+    QTest::addColumn<bool>("readBefore");
+    QTest::newRow("file not held yet") << false;
+    QTest::newRow("file held from an earlier read") << true;
+  }
+  void failedWriteLeavesNoTemporaryFile() {
+    QFETCH(bool, readBefore);
+    const QByteArray original = "[s]\na=1\n";
+    WriteAll(Path(), original);
+    if (readBefore) QCOMPARE(TIniFile(Path()).ReadInteger("s", "a", 0), 1);
+    TIniFile ini(Path());
+    // Files may grow to 64 bytes only: the temporary file cannot take the new content.
+    rlimit old{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString message;
+    try {
+      ini.WriteString("s", "big", QString(200, 'x'));
+    } catch (const EIniFileException& e) {
+      message = e.Message();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    QCOMPARE(message, "Unable to write to " + Path());
+    QCOMPARE(ReadAll(Path()), original);
+    QCOMPARE(QDir(dir_.path()).entryList({"*test.ini*"}, QDir::Files | QDir::Hidden),
+             QStringList{"test.ini"});
+    QVERIFY(!ini.ValueExists("s", "big"));
+    QCOMPARE(ini.ReadInteger("s", "a", 0), 1);
+    QVERIFY(!TIniFile(Path()).ValueExists("s", "big"));
+    // Nothing is left half-done: the next write goes through.
+    ini.WriteString("s", "a", "2");
+    QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=2\n"));
+  }
+
+  void newFileTakesTheUmask() {
+    const mode_t old = ::umask(027);
+    TIniFile(Path()).WriteString("s", "a", "1");
+    ::umask(old);
+    QCOMPARE(Mode(Path()), mode_t(0640));
+    QCOMPARE(QDir(dir_.path()).entryList({"*test.ini*"}, QDir::Files | QDir::Hidden),
+             QStringList{"test.ini"});
+  }
+
+  void otherAccessObjectKeepsWhatItRead() {
+    WriteAll(Path(), "[s]\na=1\n");
+    TIniFile first(Path());
+    TIniFile second(Path());
+    second.WriteString("s", "a", "2");
+    second.WriteString("s", "b", "3");
+    QCOMPARE(first.ReadInteger("s", "a", 0), 1);
+    QVERIFY(!first.ValueExists("s", "b"));
+    QCOMPARE(TIniFile(Path()).ReadInteger("s", "a", 0), 2);
+    // The first one's write starts from what it read.
+    first.WriteString("s", "c", "4");
+    QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=1\nc=4\n"));
+  }
+
   void readOnlyFolder() {
     QDir(dir_.path()).mkpath("ro");
     const QString path = Path("ro/new.ini");
@@ -633,6 +696,7 @@ class TestIniFile : public QObject {
     } catch (const std::runtime_error&) {
     }
     QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=1\n"));
+    QCOMPARE(TIniFile(Path()).ReadString("s", "a", ""), "1");
   }
 
   void destructorNeverThrows() {
@@ -667,6 +731,20 @@ class TestIniFile : public QObject {
                          QFile::encodeName(Path()).constData()) == 0);
       }
       QCOMPARE(TIniFile(Path()).ReadInteger("s", "k", -1), round % 10);
+    }
+  }
+
+  void externalEditRightAfterOurWriteSeen() {
+    // Within the same clock tick as our write, size and timestamps can stay the same.
+    for (int round = 0; round < 50; ++round) {
+      TIniFile(Path()).WriteInteger("s", "k", 4);
+      OverwriteInPlace(Path(), "[s]\nk=" + QByteArray::number(round % 4) + "\n");
+      TIniFile ini(Path());
+      QCOMPARE(ini.ReadInteger("s", "k", -1), round % 4);
+      ini.WriteInteger("s", "n", round);  // written on top of the edit, not of our write
+      QCOMPARE(ReadAll(Path()), "[s]\nk=" + QByteArray::number(round % 4) + "\nn=" +
+                                    QByteArray::number(round) + "\n");
+      QFile::remove(Path());
     }
   }
 
