@@ -38,10 +38,11 @@
 // 3. Edit: a changed line gets new bytes at the end of the arena; a new key is linked in after
 //    its section's last key line; a new section after the last line; deleted lines are marked.
 // 4. Commit: after checking that the file may be written, the live lines in file order go to
-//    a temporary file in the same folder, which is flushed and renamed over the file.
+//    a temporary file in the same folder, which is renamed over the file. Content held by no
+//    other access object is edited in place; a refused commit reads the file back instead.
 // 5. Cache: the parsed content is kept per path and reused only while the file on disk is
 //    the same: same identity and old enough to rule out an unseen same-second edit, or the
-//    same bytes.
+//    same bytes (compared as the file is read; our own writes are in that window at first).
 
 namespace {
 
@@ -810,7 +811,9 @@ bool IsReadOnly(const QString& path) {
   const QByteArray native = QFile::encodeName(path);
   if (::stat(native.constData(), &st) == 0) {
     if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0) return true;
-    target = QFileInfo(path).canonicalFilePath();  // a link is replaced at its target
+    struct stat link;
+    if (::lstat(native.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+      target = QFileInfo(path).canonicalFilePath();  // a link is replaced at its target
   }
   const QByteArray dir = QFile::encodeName(QFileInfo(target).absolutePath());
   if (::stat(dir.constData(), &st) == 0)

@@ -1,7 +1,8 @@
 #pragma once
 // Private-profile (INI) files as Windows programs write them. One TIniFile lives for one
-// operation: it reads the file once when created, and every write reaches the disk before
-// the write call returns, as a whole-file atomic replace. Between BeginUpdate and EndUpdate
+// operation: it reads the file once when created, and every write reaches the file before
+// the write call returns, as a whole-file atomic replace (a temporary file in the same folder,
+// renamed over it; not synced to the device, see ReplaceFile). Between BeginUpdate and EndUpdate
 // writes are collected and committed in one replace (many keys, one file write).
 //
 // Section and key names match without regard to letter case. Lines that are not understood
