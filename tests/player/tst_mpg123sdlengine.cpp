@@ -133,7 +133,7 @@ class TestMpg123SdlEngine : public QObject {
     p = fixtures_.Write("text.mp3", "This is a text file with a song's name.\n");
     QTest::newRow("text") << p << "\"" + p + "\" is not an MP3 file: it holds no MPEG audio";
     QByteArray noise(300000, '\0');
-    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + (i >> 8)) & 0x7F);
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((unsigned(i) * 7919u + (i >> 8)) & 0x7F);
     p = fixtures_.Write("noise.mp3", noise);
     QTest::newRow("no frame sync anywhere")
         << p << "\"" + p + "\" is not an MP3 file: it holds no MPEG audio";
