@@ -325,7 +325,7 @@ void TformMain::SetTitle() {
 //     repeat-file mode), again   6. open, show, record the length, play   7. "Error" on failure
 // Steps 3 and 5 loop here instead of calling PlayClick again, so a long run of missing files
 // does not grow the stack.
-void TformMain::PlayClick(QObject* sender) {
+void TformMain::PlayClick(QObject*) {
   const TPlaylistFile playlist;
   int skips = 0;
   int lastIndex = -2;
@@ -389,7 +389,6 @@ void TformMain::PlayClick(QObject* sender) {
     // 7.
     Dialogs().ShowMessage("Error");
   }
-  Q_UNUSED(sender);
 }
 
 void TformMain::StopClick(QObject*) {
