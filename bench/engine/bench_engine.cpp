@@ -7,8 +7,6 @@
 //      threads from /proc/self/task/*/schedstat over the same 15 s window.
 // Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there.
 
-#include <SDL.h>
-#include <mpg123.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,47 +21,13 @@
 #include <thread>
 #include <vector>
 
+#include "benchkit.h"
 #include "player/mpg123sdlengine.h"
 
 namespace {
 
 constexpr int kWarmupMs = 2000;
 constexpr int kWindowMs = 15000;
-
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-QString BenchDir() {
-  return QDir::tempPath() + "/brimtone-bench";
-}
-
-// seconds of stereo pink noise over a tone at rate, CBR 192 kbps.
-QString Song(int seconds, int rate = 44100) {
-  const QString path = BenchDir() + QString("/song%1s-%2-192.mp3").arg(seconds).arg(rate);
-  if (QFileInfo::exists(path)) return path;
-  QDir().mkpath(BenchDir());
-  std::printf("making %s (once)...\n", qPrintable(path));
-  std::fflush(stdout);
-  const QString command =
-      QString(
-          "sox -r %3 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
-          "vol 0.8 2>/dev/null | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
-          .arg(seconds)
-          .arg(path)
-          .arg(rate);
-  if (QProcess::execute("sh", {"-c", command}) != 0 || !QFileInfo::exists(path)) {
-    std::fprintf(stderr, "cannot make %s (sox and lame needed)\n", qPrintable(path));
-    std::exit(1);
-  }
-  return path;
-}
 
 // CPU time of every thread of this process but the calling one, in ns.
 int64_t ThreadsCpuNs() {
@@ -85,46 +49,17 @@ int64_t RssKb() {
   return 0;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // --- the floor: libmpg123 decoding straight into the SDL callback
-
-void FloorCallback(void* userdata, Uint8* stream, int len) {
-  size_t done = 0;
-  const int result = mpg123_read(static_cast<mpg123_handle*>(userdata), stream, size_t(len), &done);
-  if (result != MPG123_OK) done = 0;
-  std::memset(stream + done, 0, size_t(len) - done);
-}
 
 int RunFloor(const QString& path) {
   const int64_t rssBefore = RssKb();
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* handle = mpg123_new(nullptr, &error);
-  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
-  mpg123_format_none(handle);
-  mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open(handle, QFile::encodeName(path).constData()) != MPG123_OK) return 1;
-  SDL_InitSubSystem(SDL_INIT_AUDIO);
-  SDL_AudioSpec want{}, have{};
-  want.freq = 44100;
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
-  want.samples = 441;  // what the engine asks for at 44.1 kHz
-  want.callback = FloorCallback;
-  want.userdata = handle;
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!device) return 1;
-  SDL_PauseAudioDevice(device, 0);
+  TFloorPlayer floor;
+  if (!floor.Start(path)) return 1;
   SleepMs(kWarmupMs);
   const int64_t cpu0 = ThreadsCpuNs();
   SleepMs(kWindowMs);
   const int64_t cpu = ThreadsCpuNs() - cpu0;
   const int64_t rss = RssKb() - rssBefore;
-  SDL_CloseAudioDevice(device);
   std::printf("%lld %lld\n", (long long)cpu, (long long)rss);
   return 0;
 }
@@ -173,15 +108,6 @@ void BenchOpen(const QString& five, const QString& sixty) {
         name, (long long)engine.Length(), Median(wall), *std::max_element(wall.begin(), wall.end()),
         Median(cpu), target);
   }
-}
-
-// Time from t0 until the engine reports the first sample of the current play handed out.
-double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0) {
-  for (int i = 0; i < 20000; ++i) {
-    if (const int64_t first = engine.FirstAudioTimeNs()) return (first - t0) / 1e6;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  return 1e9;
 }
 
 void BenchLatency(const QString& song) {

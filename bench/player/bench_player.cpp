@@ -14,9 +14,7 @@
 // Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there (the engine
 // benchmark makes and uses the same files).
 
-#include <SDL.h>
 #include <fcntl.h>
-#include <mpg123.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -42,6 +40,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "benchkit.h"
 #include "app/startup.h"
 #include "controls/dtlistbox.h"
 #include "platform/programdir.h"
@@ -58,53 +57,15 @@ constexpr int kEntries = 10000;
 constexpr int kLatencyRuns = 11;  // the first is the first play after start-up, reported apart
 constexpr int kDragSteps = 500;
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 int64_t ProcessCpuNs() {
   timespec ts{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "bench_player: %s\n", what);
   std::exit(1);
-}
-
-QString BenchDir() {
-  return QDir::tempPath() + "/brimtone-bench";
-}
-
-// seconds of stereo pink noise over a tone at 44.1 kHz, CBR 192 kbps.
-QString Song(int seconds) {
-  const QString path = BenchDir() + QString("/song%1s-44100-192.mp3").arg(seconds);
-  if (QFileInfo::exists(path)) return path;
-  QDir().mkpath(BenchDir());
-  std::printf("making %s (once)...\n", qPrintable(path));
-  std::fflush(stdout);
-  const QString command =
-      QString(
-          "sox -r 44100 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
-          "vol 0.8 2>/dev/null | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
-          .arg(seconds)
-          .arg(path);
-  if (QProcess::execute("sh", {"-c", command}) != 0 || !QFileInfo::exists(path))
-    Fail("cannot make the test songs (sox and lame needed)");
-  return path;
 }
 
 // A playlist of kEntries entries: the given songs first (length in seconds, 0: none yet), then
@@ -152,40 +113,15 @@ void SayReady() {
   std::fflush(stdout);
 }
 
-void FloorCallback(void* userdata, Uint8* stream, int len) {
-  size_t done = 0;
-  const int result = mpg123_read(static_cast<mpg123_handle*>(userdata), stream, size_t(len), &done);
-  if (result != MPG123_OK) done = 0;
-  std::memset(stream + done, 0, size_t(len) - done);
-}
-
-// libmpg123 decoding straight into the SDL callback, as bench/engine's floor; plays until killed.
+// The floor of bench_engine; plays until killed.
 int RunFloor(const QString& path) {
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* handle = mpg123_new(nullptr, &error);
-  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
-  mpg123_format_none(handle);
-  mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open(handle, QFile::encodeName(path).constData()) != MPG123_OK) return 1;
-  SDL_InitSubSystem(SDL_INIT_AUDIO);
-  SDL_AudioSpec want{}, have{};
-  want.freq = 44100;
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
-  want.samples = 441;  // what the engine asks for at 44.1 kHz
-  want.callback = FloorCallback;
-  want.userdata = handle;
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!device) return 1;
-  SDL_PauseAudioDevice(device, 0);
+  TFloorPlayer floor;
+  if (!floor.Start(path)) return 1;
   SayReady();
   SleepMs(60000);
-  SDL_CloseAudioDevice(device);
   return 0;
 }
 
-// The real start-up with both windows, then row 0 played as the player's Play button does.
 int RunProgram(int argc, char** argv, const QString& dir) {
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
@@ -202,15 +138,6 @@ int RunProgram(int argc, char** argv, const QString& dir) {
   const int result = app.exec();
   DestroyWindows(windows);
   return result;
-}
-
-// Time from t0 until the engine has handed the current play's first sample to the output.
-double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0) {
-  for (int i = 0; i < 50000; ++i) {
-    if (const int64_t first = engine.FirstAudioTimeNs()) return (first - t0) / 1e6;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  Fail("no audio after a click");
 }
 
 int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
@@ -247,6 +174,7 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
     if (!player.Playing || player.Mp3MediaPlayer->FileName() != song)
       Fail("the click did not play");
     const double ms = WaitFirstAudioMs(*engine, t0);
+    if (ms >= 1e9) Fail("no audio after a click");
     if (run == 0)
       first = ms;
     else {

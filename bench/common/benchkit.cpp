@@ -1,0 +1,98 @@
+#include "benchkit.h"
+
+#include <mpg123.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "player/mpg123sdlengine.h"
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+QString BenchDir() { return QDir::tempPath() + "/brimtone-bench"; }
+
+QString Song(int seconds, int rate) {
+  const QString path = BenchDir() + QString("/song%1s-%2-192.mp3").arg(seconds).arg(rate);
+  if (QFileInfo::exists(path)) return path;
+  QDir().mkpath(BenchDir());
+  std::printf("making %s (once)...\n", qPrintable(path));
+  std::fflush(stdout);
+  const QString command =
+      QString(
+          "sox -r %3 -c 2 -n -b 16 -t wav - synth %1 pinknoise vol 0.3 synth %1 sine mix 440 "
+          "vol 0.8 2>/dev/null | lame --quiet -b 192 - '%2.part' && mv '%2.part' '%2'")
+          .arg(seconds)
+          .arg(path)
+          .arg(rate);
+  if (QProcess::execute("sh", {"-c", command}) != 0 || !QFileInfo::exists(path)) {
+    std::fprintf(stderr, "cannot make %s (sox and lame needed)\n", qPrintable(path));
+    std::exit(1);
+  }
+  return path;
+}
+
+double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0) {
+  for (int i = 0; i < 20000; ++i) {
+    if (const int64_t first = engine.FirstAudioTimeNs()) return (first - t0) / 1e6;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return 1e9;
+}
+
+namespace {
+void FloorCallback(void* userdata, Uint8* stream, int len) {
+  size_t done = 0;
+  const int result = mpg123_read(static_cast<mpg123_handle*>(userdata), stream, size_t(len), &done);
+  if (result != MPG123_OK) done = 0;
+  std::memset(stream + done, 0, size_t(len) - done);
+}
+}  // namespace
+
+bool TFloorPlayer::Start(const QString& path) {
+  mpg123_init();
+  int error = 0;
+  auto* handle = mpg123_new(nullptr, &error);
+  if (!handle) return false;
+  handle_ = handle;
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
+  mpg123_format_none(handle);
+  mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  if (mpg123_open(handle, QFile::encodeName(path).constData()) != MPG123_OK) return false;
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  SDL_AudioSpec want{}, have{};
+  want.freq = 44100;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 441;  // what the engine asks for at 44.1 kHz
+  want.callback = FloorCallback;
+  want.userdata = handle;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!device_) return false;
+  SDL_PauseAudioDevice(device_, 0);
+  return true;
+}
+
+TFloorPlayer::~TFloorPlayer() {
+  if (device_) SDL_CloseAudioDevice(device_);
+  if (handle_) mpg123_delete(static_cast<mpg123_handle*>(handle_));
+}

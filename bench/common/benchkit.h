@@ -1,0 +1,35 @@
+#pragma once
+// Shared by the benchmarks: clocks, medians, the test songs kept in /tmp/brimtone-bench, and
+// the floor -- libmpg123 decoding straight into an SDL audio callback, nothing else.
+
+#include <QString>
+#include <SDL.h>
+#include <cstdint>
+#include <vector>
+
+class TMpg123SdlEngine;
+
+int64_t NowNs();
+void SleepMs(int ms);
+double Median(std::vector<double> values);  // 0 for none
+
+QString BenchDir();
+// seconds of stereo pink noise over a tone at rate, CBR 192 kbps; made once with sox and lame.
+// Exits the program when they cannot be made.
+QString Song(int seconds, int rate = 44100);
+
+// Time from t0 until the engine has handed the current play's first sample to the output;
+// 1e9 (never) when none came within two seconds.
+double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0);
+
+// The floor: plays path at 44.1 kHz stereo with the engine's buffer size until stopped.
+class TFloorPlayer {
+ public:
+  TFloorPlayer() = default;
+  ~TFloorPlayer();
+  bool Start(const QString& path);  // false when the file or the output cannot be opened
+
+ private:
+  SDL_AudioDeviceID device_ = 0;
+  void* handle_ = nullptr;  // mpg123_handle
+};
