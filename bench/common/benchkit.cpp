@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "player/mpg123sdlengine.h"
+#include "audio/mpg123sdlengine.h"
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(

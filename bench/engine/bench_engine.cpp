@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "benchkit.h"
-#include "player/mpg123sdlengine.h"
+#include "audio/mpg123sdlengine.h"
 
 namespace {
 

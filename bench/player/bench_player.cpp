@@ -45,7 +45,7 @@
 #include "controls/dtlistbox.h"
 #include "platform/programdir.h"
 #include "player/formmain.h"
-#include "player/mpg123sdlengine.h"
+#include "audio/mpg123sdlengine.h"
 #include "playlist/formplaylist.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/skinbitmap.h"
 #include "controls/dtlistbox.h"
 #include "platform/timetext.h"
-#include "player/outputvolume.h"
+#include "audio/outputvolume.h"
 #include "player/snapping.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"

@@ -13,7 +13,7 @@
 #include "controls/alprogressbar.h"
 #include "controls/image.h"
 #include "controls/label.h"
-#include "player/mediaplayer.h"
+#include "audio/mediaplayer.h"
 #include "player/shufflechoice.h"
 #include "playlist/playerlink.h"
 

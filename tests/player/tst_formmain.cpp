@@ -6,7 +6,7 @@
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
-#include "player/outputvolume.h"
+#include "audio/outputvolume.h"
 #include "playlist/formplaylist.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"

@@ -8,7 +8,7 @@
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
-#include "mp3fixtures.h"
+#include "audio/mp3fixtures.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
 

@@ -20,7 +20,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "player/audioengine.h"
+#include "audio/audioengine.h"
 
 class TFakeAudioEngine final : public TAudioEngine {
  public:

@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "mp3fixtures.h"
-#include "player/mediaplayer.h"
-#include "player/outputvolume.h"
+#include "audio/mediaplayer.h"
+#include "audio/outputvolume.h"
 
 namespace {
 

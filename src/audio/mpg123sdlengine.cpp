@@ -1,4 +1,4 @@
-#include "player/mpg123sdlengine.h"
+#include "audio/mpg123sdlengine.h"
 
 #include <pthread.h>
 
@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "platform/errors.h"
-#include "player/mp3decoder.h"
-#include "player/outputvolume.h"
+#include "audio/mp3decoder.h"
+#include "audio/outputvolume.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "player/mp3decoder.h"
+#include "audio/mp3decoder.h"
 
 #include <fcntl.h>
 #include <mpg123.h>

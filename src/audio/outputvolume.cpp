@@ -1,4 +1,4 @@
-#include "player/outputvolume.h"
+#include "audio/outputvolume.h"
 
 #include <atomic>
 

@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "platform/errors.h"
-#include "player/mediaplayer.h"
+#include "audio/mediaplayer.h"
 #include "support/fakeaudioengine.h"
 
 class TestMediaPlayer : public QObject {

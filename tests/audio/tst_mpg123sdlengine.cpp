@@ -9,9 +9,9 @@
 
 #include "mp3fixtures.h"
 #include "platform/errors.h"
-#include "player/mediaplayer.h"
-#include "player/mp3decoder.h"
-#include "player/mpg123sdlengine.h"
+#include "audio/mediaplayer.h"
+#include "audio/mp3decoder.h"
+#include "audio/mpg123sdlengine.h"
 
 namespace {
 

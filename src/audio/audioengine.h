@@ -2,7 +2,7 @@
 // The audio engine behind TMediaPlayer: opens one song, plays it from a position, pauses,
 // stops, seeks, and reports the end of a play. The real one decodes with libmpg123 and plays
 // through SDL (TMpg123SdlEngine); tests use a scripted fake. Header-only on purpose: the fake
-// lives outside the player library and needs nothing from it.
+// lives outside the audio library and needs nothing from it.
 
 #include <QString>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "player/mediaplayer.h"
+#include "audio/mediaplayer.h"
 
 #include <QMetaObject>
 
 #include "platform/errors.h"
-#include "player/mpg123sdlengine.h"
+#include "audio/mpg123sdlengine.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <mutex>
 #include <thread>
 
-#include "player/audioengine.h"
-#include "player/framering.h"
+#include "audio/audioengine.h"
+#include "audio/framering.h"
 
 class TMp3Decoder;
 

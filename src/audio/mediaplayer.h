@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "player/audioengine.h"
+#include "audio/audioengine.h"
 
 enum TMPDeviceTypes {
   dtAutoSelect,
