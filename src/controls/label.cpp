@@ -1,11 +1,38 @@
 #include "controls/label.h"
 
 #include <QMouseEvent>
+#include <algorithm>
 
 TLabel::TLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setTextFormat(Qt::PlainText);
   setAttribute(Qt::WA_TranslucentBackground);
   setAutoFillBackground(false);
+}
+
+void TLabel::setText(const QString& text) {
+  QLabel::setText(text);
+  FitWidth();
+}
+
+void TLabel::SetFitWidth(int minWidth, int maxRight) {
+  fitMinWidth_ = minWidth;
+  fitMaxRight_ = maxRight;
+  FitWidth();
+}
+
+void TLabel::FitWidth() {
+  if (fitMinWidth_ < 0) return;
+  const QFontMetrics metrics(font());
+  // As far as the glyphs reach; the spacing after the last one needs no room.
+  const int textWidth = metrics.boundingRect(text()).right() + 1 + margin() * 2;
+  const int widest = std::max(0, fitMaxRight_ - x());
+  const int width = std::min(std::max(fitMinWidth_, textWidth), widest);
+  if (width != this->width()) resize(width, height());
+}
+
+void TLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitWidth();
 }
 
 void TLabel::mousePressEvent(QMouseEvent* event) {

@@ -9,6 +9,13 @@ class TLabel : public QLabel {
  public:
   explicit TLabel(const QString& text, QWidget* parent = nullptr);
 
+  // Sets the text; a label that fits its text then sizes itself to it.
+  void setText(const QString& text);
+
+  // The label keeps its left edge and height and takes the width of its text, at least
+  // minWidth and never past maxRight (in its parent's coordinates). Off by default.
+  void SetFitWidth(int minWidth, int maxRight);
+
  signals:
   void OnMouseDown(Qt::MouseButton button, QPoint pos);
   void OnClick();
@@ -16,7 +23,12 @@ class TLabel : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  void FitWidth();
+
   bool leftPressed_ = false;
+  int fitMinWidth_ = -1;  // negative: the width is left alone
+  int fitMaxRight_ = 0;
 };
