@@ -1,16 +1,19 @@
 #include "app/application.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
 
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/fonts.h"
+#include "platform/screenfit.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   LoadDesignFonts();
+  installEventFilter(new TScreenFit(this));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -27,10 +30,15 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 namespace {
 int signalPipe[2] = {-1, -1};
 
+// How long a shutdown that a signal started may take before the process is ended anyway.
+constexpr unsigned kSignalShutdownSeconds = 2;
+
 void OnSignal(int) {
   const char byte = 1;
-  // Only async-signal-safe work here: wake the event loop.
+  // Only async-signal-safe work here: wake the event loop, and arm the alarm whose default
+  // action ends the process should the orderly shutdown get stuck.
   [[maybe_unused]] ssize_t written = ::write(signalPipe[1], &byte, 1);
+  ::alarm(kSignalShutdownSeconds);
 }
 }  // namespace
 
@@ -40,12 +48,17 @@ void QuitOnTerminationSignals() {
   QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
     char byte;
     [[maybe_unused]] ssize_t got = ::read(signalPipe[0], &byte, 1);
+    // Nobody may be there to answer a box now (logout, shutdown): errors go to standard error.
+    SetDialogsToStandardError(true);
+    // Ends every event loop, also that of a box or dialog open at this moment.
     QCoreApplication::quit();
   });
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  // A second signal takes the default action: the process ends at once.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  signal(SIGALRM, SIG_DFL);
 }

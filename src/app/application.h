@@ -10,5 +10,7 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// SIGTERM and SIGINT end the message loop like the exit button, so settings are saved.
+// SIGTERM and SIGINT end the message loop like the exit button, so settings are saved; errors
+// of that shutdown go to standard error instead of a box, and the process ends within two
+// seconds whatever happens. A second signal ends it at once.
 void QuitOnTerminationSignals();

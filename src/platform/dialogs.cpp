@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <cstdio>
 
 #include "platform/apptitle.h"
 #include "platform/errors.h"
@@ -35,6 +36,25 @@ class TQtDialogs final : public TDialogs {
   }
 };
 
+class TStandardErrorDialogs final : public TDialogs {
+ public:
+  void ShowMessage(const QString& text) override { Write(text); }
+  void ShowError(const QString& text) override { Write(text); }
+  std::optional<QString> AskOpenFile(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
+  int ExecDialog(QDialog&) override { return QDialog::Rejected; }
+
+ private:
+  static void Write(const QString& text) {
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+  }
+};
+
+bool toStandardError = false;
+
 std::unique_ptr<TDialogs>& Current() {
   static std::unique_ptr<TDialogs> current;
   return current;
@@ -43,10 +63,26 @@ std::unique_ptr<TDialogs>& Current() {
 }  // namespace
 
 TDialogs& Dialogs() {
+  if (toStandardError) {
+    static TStandardErrorDialogs standardError;
+    return standardError;
+  }
   if (!Current()) Current() = std::make_unique<TQtDialogs>();
   return *Current();
 }
 
-void SetDialogs(std::unique_ptr<TDialogs> d) { Current() = std::move(d); }
+void SetDialogs(std::unique_ptr<TDialogs> d) {
+  Current() = std::move(d);
+}
 
-void ShowException(const QString& message) { Dialogs().ShowError(ErrorDisplayText(message)); }
+void SetDialogsToStandardError(bool on) {
+  toStandardError = on;
+}
+
+bool DialogsToStandardError() {
+  return toStandardError;
+}
+
+void ShowException(const QString& message) {
+  Dialogs().ShowError(ErrorDisplayText(message));
+}

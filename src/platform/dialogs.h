@@ -26,10 +26,17 @@ class TDialogs {
   virtual int ExecDialog(QDialog& dialog) = 0;
 };
 
-// The dialogs in use; the Qt implementation unless a test installed another.
+// The dialogs in use; the Qt implementation unless a test installed another, and the
+// standard-error one while that is switched on.
 TDialogs& Dialogs();
 // Installs d (takes ownership); nullptr restores the Qt implementation.
 void SetDialogs(std::unique_ptr<TDialogs> d);
+
+// While on, messages and errors are written to standard error (one line each, the text the
+// box would show) and every dialog answers "cancel" at once: a shutdown that a termination
+// signal started must not wait for anyone to press OK.
+void SetDialogsToStandardError(bool on);
+bool DialogsToStandardError();
 
 // Shows an exception's message through the general error display.
 void ShowException(const QString& message);

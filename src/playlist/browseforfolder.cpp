@@ -9,6 +9,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/screenfit.h"
 #include "playlist/folderdialog.h"
 
 TBrowseForFolder::TBrowseForFolder(QObject* owner) : QObject(owner) {}
@@ -47,7 +48,8 @@ void TBrowseForFolder::DialogInitialised(TFolderDialog& dialog) {
     if (!dialog.SelectPath(QDir::homePath())) dialog.SelectPath(QStringLiteral("/"));
   }
 
-  // Centred over the owner (or the screen), then offered to the owner to move.
+  // Centred over the owner (or the screen), then offered to the owner to move; wherever that
+  // puts it, the dialog stands wholly on the owner's screen.
   const QSize size = dialog.size();
   QPoint centre;
   if (QWidget* parent = dialog.parentWidget())
@@ -58,7 +60,7 @@ void TBrowseForFolder::DialogInitialised(TFolderDialog& dialog) {
   int top = centre.y() - size.height() / 2;
   if (OnSetPosition_) OnSetPosition_(this, left, top, size.width(), size.height());
   SetDialogPosition(left, top, size.width(), size.height());
-  dialog.move(left, top);
+  dialog.move(FitIntoArea(QRect(QPoint(left, top), size), AvailableAreaAt(centre)));
 }
 
 void TBrowseForFolder::SelectionChanged(TFolderDialog& dialog, const QString& path) {

@@ -59,6 +59,11 @@ TFolderDialog::TFolderDialog(const TOptions& options, QWidget* parent)
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TFolderDialog::CurrentChanged);
+  // Folders are read in the background: rows that arrive above the preselected one push it
+  // down, so it is scrolled to again as each folder on its way is read.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
+    if (!scrollTarget_.isEmpty() && scrollTarget_.startsWith(folder)) ScrollToTarget();
+  });
 
   resize(320, 380);
   if (!options.resizable) setFixedSize(size());
@@ -73,9 +78,21 @@ bool TFolderDialog::SelectPath(const QString& path) {
   if (UnderHiddenFolder(clean)) model_->setFilter(model_->filter() | QDir::Hidden);
   const QModelIndex index = model_->index(clean);
   if (!index.isValid()) return false;
+  scrollTarget_ = model_->filePath(index);
   tree_->setCurrentIndex(index);
-  tree_->scrollTo(index);
+  ScrollToTarget();
   return true;
+}
+
+void TFolderDialog::ScrollToTarget() {
+  const QModelIndex index = model_->index(scrollTarget_);
+  if (index.isValid() && index == tree_->currentIndex())
+    tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void TFolderDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  ScrollToTarget();
 }
 
 QString TFolderDialog::SelectedPath() const {
@@ -118,6 +135,7 @@ QLineEdit* TFolderDialog::EditBox() const {
 
 void TFolderDialog::CurrentChanged() {
   const QString path = SelectedPath();
+  if (path != scrollTarget_) scrollTarget_.clear();
   // The edit box shows the selected folder's name, unless the user is typing in it; typed
   // names are siblings of that folder.
   if (edit_ && !editing_) {

@@ -25,8 +25,9 @@ class TFolderDialog : public QDialog {
   TFolderDialog(const TOptions& options, QWidget* parent = nullptr);
   ~TFolderDialog() override;
 
-  // Selects an existing folder (and shows it); false, selection unchanged, when path names
-  // no folder.
+  // Selects an existing folder and scrolls it into view, also once the folders around it have
+  // been read and when the dialog is shown; false, selection unchanged, when path names no
+  // folder.
   bool SelectPath(const QString& path);
   // The selected folder's path: no trailing separator except for the root "/"; empty when
   // nothing is selected.
@@ -47,7 +48,11 @@ class TFolderDialog : public QDialog {
  signals:
   void selectionChanged(const QString& path);
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
+  void ScrollToTarget();
   void CurrentChanged();
   void EditBoxEdited(const QString& text);
 
@@ -59,4 +64,5 @@ class TFolderDialog : public QDialog {
   QDialogButtonBox* buttons_;
   QString editBase_;  // folder that relative names typed in the edit box are in
   bool editing_ = false;
+  QString scrollTarget_;  // the preselected folder, until the user selects another
 };

@@ -15,6 +15,7 @@
 #include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
+#include "platform/screenfit.h"
 #include "platform/skinbitmap.h"
 #include "platform/tcolor.h"
 #include "playlist/browseforfolder.h"
@@ -204,11 +205,11 @@ QPoint TformPlaylist::MenuPoint(const QWidget* button) const {
 }
 
 void TformPlaylist::butnAddClick(QObject*) {
-  menuAdd->popup(MenuPoint(butnAdd));
+  PopupOnScreen(menuAdd, MenuPoint(butnAdd));
 }
 
 void TformPlaylist::butnDeleteClick(QObject*) {
-  menuDelete->popup(MenuPoint(butnDelete));
+  PopupOnScreen(menuDelete, MenuPoint(butnDelete));
 }
 
 QString TformPlaylist::ReadLastDir() const {
