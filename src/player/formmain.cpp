@@ -7,16 +7,17 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include "audio/outputvolume.h"
+#include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
+#include "platform/screenfit.h"
 #include "platform/skinbitmap.h"
-#include "controls/dtlistbox.h"
 #include "platform/timetext.h"
-#include "audio/outputvolume.h"
 #include "player/snapping.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
@@ -28,6 +29,9 @@ namespace {
 
 constexpr int kWidth = 344;
 constexpr int kHeight = 116;
+// The read-out's display panel in the skin ends here; a longer time text widens the read-out
+// up to it.
+constexpr int kTimeDisplayRight = 190;
 
 QString ModeName(int mode) {
   return mode >= 0 && mode < 7 ? QString::fromLatin1(ModeNames[mode]) : QString();
@@ -62,7 +66,7 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
   setObjectName("formMain");
   setFixedSize(kWidth, kHeight);
-  move(207, 158);
+  MoveTo(QPoint(207, 158));
   QPalette pal = palette();
   pal.setColor(QPalette::Window, QColor(192, 192, 192));
   setPalette(pal);
@@ -122,6 +126,7 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
       MakeLabel(this, "lablProgress", "Progress", QRect(15, 60, 35, 11), PixelFont("Tahoma", 9));
   lablTime = MakeLabel(this, "lablTime", "0:00", QRect(15, 24, 64, 31),
                        PixelFont("Courier New", 27, true));
+  lablTime->SetFitWidth(64, kTimeDisplayRight);
   butnRepeat = MakeImage(this, "butnRepeat", QRect(320, 38, 15, 15));
   butnRepeat->setProperty("Hint", "Repeat");
   butnShuffle = MakeImage(this, "butnShuffle", QRect(300, 38, 15, 15));
@@ -169,45 +174,40 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
   connect(lablSongName, &TLabel::OnMouseDown, this,
           [this](Qt::MouseButton button, QPoint) { imgMainMouseDown(lablSongName, button); });
   connect(menuRepeat, &QMenu::aboutToShow, this, [this] { menuRepeatPopup(menuRepeat); });
-  connect(itemRepeatFile, &QAction::triggered, this, [this] { itemRepeatFileClick(itemRepeatFile); });
+  connect(itemRepeatFile, &QAction::triggered, this,
+          [this] { itemRepeatFileClick(itemRepeatFile); });
   connect(itemRepeatPlaylist, &QAction::triggered, this,
           [this] { itemRepeatPlaylistClick(itemRepeatPlaylist); });
-  connect(itemRepeatNone, &QAction::triggered, this, [this] { itemRepeatNoneClick(itemRepeatNone); });
+  connect(itemRepeatNone, &QAction::triggered, this,
+          [this] { itemRepeatNoneClick(itemRepeatNone); });
   connect(timeProgress, &QTimer::timeout, this, [this] { timeProgressTimer(timeProgress); });
   connect(Mp3MediaPlayer, &TMediaPlayer::OnNotify, this,
           [this](QObject* sender) { Mp3MediaPlayerNotify(sender); });
 
-  barSongProgress->SetOnMouseDown(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseDown(sender, b, x, y);
-      });
-  barSongProgress->SetOnMouseMove(
-      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseMove(sender, x, y);
-      });
-  barSongProgress->SetOnMouseUp(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseUp(sender, b, x, y);
-      });
-  barVolume->SetOnMouseDown(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseDown(sender, b, x, y);
-      });
-  barVolume->SetOnMouseMove(
-      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseMove(sender, x, y);
-      });
-  barVolume->SetOnMouseUp(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseUp(sender, b, x, y);
-      });
+  barSongProgress->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
+                                         int x,
+                                         int y) { barSongProgressMouseDown(sender, b, x, y); });
+  barSongProgress->SetOnMouseMove([this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers,
+                                         int x, int y) { barSongProgressMouseMove(sender, x, y); });
+  barSongProgress->SetOnMouseUp([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
+                                       int x, int y) { barSongProgressMouseUp(sender, b, x, y); });
+  barVolume->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x,
+                                   int y) { barVolumeMouseDown(sender, b, x, y); });
+  barVolume->SetOnMouseMove([this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x,
+                                   int y) { barVolumeMouseMove(sender, x, y); });
+  barVolume->SetOnMouseUp([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x,
+                                 int y) { barVolumeMouseUp(sender, b, x, y); });
 }
 
 TformMain::~TformMain() = default;
 
-void TformMain::SetPlaylistWindow(TformPlaylist* playlist) { formPlaylist_ = playlist; }
+void TformMain::SetPlaylistWindow(TformPlaylist* playlist) {
+  formPlaylist_ = playlist;
+}
 
-QString TformMain::ChangeToTime(int32_t ms) { return ::ChangeToTime(ms); }
+QString TformMain::ChangeToTime(int32_t ms) {
+  return ::ChangeToTime(ms);
+}
 
 void TformMain::LoadImage(TImage* image, const QString& relativeName) {
   image->LoadFromSkin(relativeName);
@@ -244,12 +244,15 @@ void TformMain::FormCreate() {
   QPoint pos(settings.ReadInteger("main", "left", screen.width() / 2 + kWidth / 2),
              settings.ReadInteger("main", "top", screen.height() / 2 + kHeight / 2));
   pos = PullIntoWorkArea(pos, QGuiApplication::primaryScreen()->availableGeometry(), size());
-  move(pos);
+  MoveTo(pos);
+  Know(ksPosition);
   // 5.
   barVolume->SetPosition(settings.ReadInteger("main", "volume", 32767));
   ApplyVolume();
+  Know(ksVolume);
   // 6.
   RepeatMode = settings.ReadInteger("main", "repeat", 0);
+  Know(ksRepeat);
   if (RepeatMode == 1)
     itemRepeatFile->setChecked(true);
   else if (RepeatMode == 2)
@@ -259,12 +262,15 @@ void TformMain::FormCreate() {
   LoadImage(butnRepeat, QStringLiteral("\\skin\\repeat%1.bmp").arg(RepeatMode));
   // 7.
   Shuffle = settings.ReadBool("main", "shuffle", false);
+  Know(ksShuffle);
   LoadImage(butnShuffle, Shuffle ? "\\skin\\shuffle1.bmp" : "\\skin\\shuffle0.bmp");
   // 8. Stored negated, then the click handler flips it back and shows the empty read-out.
   TimeType = !settings.ReadBool("main", "timetype", false);
   lablTimeClick(this);
+  Know(ksTimeType);
   // 9.
   ::PlaylistVisible = settings.ReadBool("playlist", "visible", true);
+  Know(ksVisible);
   LoadImage(butnPlaylist, ::PlaylistVisible ? "\\skin\\playlist1.bmp" : "\\skin\\playlist0.bmp");
   // 10. (settings released at the end of the scope)
   // 11.
@@ -273,6 +279,9 @@ void TformMain::FormCreate() {
   SetApplicationTitle(lablSongName->text());
 }
 
+// Writes the settings this run knows (see known_); the others keep what the file holds. The
+// playlist window's frame goes with the player's position: both are the designed ones when
+// start-up never placed the windows.
 void TformMain::FormDestroy() {
   // The playlist window's frame as it is now, before anything is destroyed.
   const QRect playlist = formPlaylist_ ? formPlaylist_->geometry() : QRect();
@@ -280,19 +289,21 @@ void TformMain::FormDestroy() {
   // One commit: a refused write leaves the old file whole.
   settings.BeginUpdate();
   try {
-    settings.WriteInteger("main", "left", x());
-    settings.WriteInteger("main", "top", y());
-    settings.WriteInteger("main", "repeat", RepeatMode);
-    settings.WriteBool("main", "shuffle", Shuffle);
-    settings.WriteBool("main", "timetype", TimeType);
-    settings.WriteInteger("main", "volume", barVolume->Position());
-    if (formPlaylist_) {
+    if (known_[ksPosition]) {
+      settings.WriteInteger("main", "left", x());
+      settings.WriteInteger("main", "top", y());
+    }
+    if (known_[ksRepeat]) settings.WriteInteger("main", "repeat", RepeatMode);
+    if (known_[ksShuffle]) settings.WriteBool("main", "shuffle", Shuffle);
+    if (known_[ksTimeType]) settings.WriteBool("main", "timetype", TimeType);
+    if (known_[ksVolume]) settings.WriteInteger("main", "volume", barVolume->Position());
+    if (formPlaylist_ && known_[ksPosition]) {
       settings.WriteInteger("playlist", "left", playlist.x());
       settings.WriteInteger("playlist", "top", playlist.y());
       settings.WriteInteger("playlist", "width", playlist.width());
       settings.WriteInteger("playlist", "height", playlist.height());
     }
-    settings.WriteBool("playlist", "visible", ::PlaylistVisible);
+    if (known_[ksVisible]) settings.WriteBool("playlist", "visible", ::PlaylistVisible);
   } catch (...) {
     settings.EndUpdate();
     throw;
@@ -501,28 +512,34 @@ void TformMain::butnRepeatClick(QObject*) {
   // Right-aligned: the menu's right edge at the button's top-left corner.
   const QPoint corner = mapToGlobal(butnRepeat->pos());
   const QSize menuSize = menuRepeat->sizeHint();
-  menuRepeat->popup(QPoint(corner.x() - menuSize.width(), corner.y()));
+  PopupOnScreen(menuRepeat, QPoint(corner.x() - menuSize.width(), corner.y()));
 }
 
-void TformMain::menuRepeatPopup(QObject*) { LoadImage(butnRepeat, "\\skin\\repeat0.bmp"); }
+void TformMain::menuRepeatPopup(QObject*) {
+  LoadImage(butnRepeat, "\\skin\\repeat0.bmp");
+}
 
 void TformMain::itemRepeatFileClick(QObject*) {
   RepeatMode = 1;
+  Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat1.bmp");
 }
 
 void TformMain::itemRepeatPlaylistClick(QObject*) {
   RepeatMode = 2;
+  Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat2.bmp");
 }
 
 void TformMain::itemRepeatNoneClick(QObject*) {
   RepeatMode = 0;
+  Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat0.bmp");
 }
 
 void TformMain::butnShuffleClick(QObject*) {
   Shuffle = !Shuffle;
+  Know(ksShuffle);
   LoadImage(butnShuffle, Shuffle ? "\\skin\\shuffle1.bmp" : "\\skin\\shuffle0.bmp");
 }
 
@@ -552,6 +569,7 @@ void TformMain::timeProgressTimer(QObject*) {
 
 void TformMain::lablTimeClick(QObject* sender) {
   TimeType = !TimeType;
+  Know(ksTimeType);
   if (Playing)
     timeProgressTimer(sender);
   else
@@ -599,6 +617,7 @@ void TformMain::ApplyVolumeX(int x) {
   if (value >= barVolume->Min() && value <= barVolume->Max())
     barVolume->SetPosition(static_cast<int32_t>(value));
   ApplyVolume();
+  Know(ksVolume);
 }
 
 void TformMain::ApplyVolume() {
@@ -659,20 +678,51 @@ void TformMain::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TformMain::SetPlayerPosition(QPoint proposed) {
+  if (positioning_) return;
+  positioning_ = true;
   const QRect workArea = QGuiApplication::primaryScreen()->availableGeometry();
-  move(SnapPosition(proposed, workArea, size()));
+  MoveTo(SnapPosition(proposed, workArea, size()));
   DockPlaylist();
+  Know(ksPosition);
+  positioning_ = false;
+}
+
+void TformMain::MoveTo(QPoint position) {
+  placedAt_ = position;
+  move(position);
+}
+
+// Moves made by the window manager or any other tool go through SetPlayerPosition too, so the
+// playlist window stays docked. Our own moves are known by where they put the window; an
+// outside move that snapping answers is not answered twice, so a window manager that insists
+// on its place cannot start a tug of war.
+void TformMain::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  const QPoint now = pos();
+  if (positioning_ || now == placedAt_) return;
+  if (now == lastForeignMove_) {
+    placedAt_ = now;
+    DockPlaylist();
+    return;
+  }
+  lastForeignMove_ = now;
+  SetPlayerPosition(now);
 }
 
 void TformMain::DockPlaylist() {
   if (formPlaylist_) formPlaylist_->move(x(), y() + height());
 }
 
-QRect TformMain::PlayerGeometry() const { return QRect(pos(), size()); }
+QRect TformMain::PlayerGeometry() const {
+  return QRect(pos(), size());
+}
 
-void TformMain::SetSongLabel(const QString& text) { lablSongName->setText(text); }
+void TformMain::SetSongLabel(const QString& text) {
+  lablSongName->setText(text);
+}
 
 void TformMain::butnPlaylistClick(QObject*) {
+  Know(ksVisible);
   if (::PlaylistVisible) {
     ::PlaylistVisible = false;
     if (formPlaylist_) formPlaylist_->hide();
@@ -688,9 +738,13 @@ void TformMain::butnPlaylistClick(QObject*) {
   }
 }
 
-void TformMain::butnMinimizeClick(QObject*) { showMinimized(); }
+void TformMain::butnMinimizeClick(QObject*) {
+  showMinimized();
+}
 
-void TformMain::butnExitClick(QObject*) { QApplication::quit(); }
+void TformMain::butnExitClick(QObject*) {
+  QApplication::quit();
+}
 
 void TformMain::closeEvent(QCloseEvent* event) {
   // Closing the player window from the desktop ends the program like the exit button.

@@ -8,12 +8,13 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <bitset>
 #include <cstdint>
 
+#include "audio/mediaplayer.h"
 #include "controls/alprogressbar.h"
 #include "controls/image.h"
 #include "controls/label.h"
-#include "audio/mediaplayer.h"
 #include "player/shufflechoice.h"
 #include "playlist/playerlink.h"
 
@@ -126,6 +127,7 @@ class TformMain : public QWidget, public TPlayerLink {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void SetTitle();
@@ -138,10 +140,22 @@ class TformMain : public QWidget, public TPlayerLink {
   int ListIndex() const;
   void SetListIndex(int index);
   void LoadImage(TImage* image, const QString& relativeName);
+  void MoveTo(QPoint position);
+
+  // The saved settings whose value this run knows: read by their start-up step, or changed by
+  // the user since. Shutdown writes only these, so a start-up cut short by a broken skin costs
+  // no stored value.
+  enum TKnownSetting { ksPosition, ksVolume, ksRepeat, ksShuffle, ksTimeType, ksVisible, ksCount };
+  void Know(TKnownSetting setting) { known_.set(setting); }
+  std::bitset<ksCount> known_;
 
   TformPlaylist* formPlaylist_ = nullptr;
   TShuffleChoice shuffle_;
   Qt::MouseButton seekButton_ = Qt::NoButton;
   bool dragging_ = false;
   QPoint dragOffset_;
+  // Where this program last put the window; a move elsewhere was made by someone else.
+  QPoint placedAt_;
+  bool positioning_ = false;        // inside SetPlayerPosition
+  QPoint lastForeignMove_{-1, -1};  // the last outside move that was answered
 };

@@ -3,10 +3,10 @@
 #include <QtTest>
 
 #include "app/startup.h"
+#include "audio/outputvolume.h"
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
-#include "audio/outputvolume.h"
 #include "playlist/formplaylist.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"
@@ -24,6 +24,8 @@ class TestStartup : public QObject {
   void missingSkinFile();
   void shutdownWritesElevenKeys();
   void readOnlySettingsAreReported();
+  void brokenSkinKeepsStoredSettings_data();
+  void brokenSkinKeepsStoredSettings();
 
  private:
   TFakeAudioEngineScope engines_;
@@ -48,9 +50,9 @@ void TestStartup::settingsRead_data() {
                            << true << "";
   QTest::newRow("remaining time") << QByteArray("[main]\ntimetype=1\n") << 32767 << 0
                                   << "No Repeating" << false << "-0:00" << true << "";
-  QTest::newRow("repeat playlist, CRLF, odd case") << QByteArray("[MAIN]\r\nRepeat=2\r\n")
-                                                   << 32767 << 2 << "Repeat Playlist" << false
-                                                   << "0:00" << true << "";
+  QTest::newRow("repeat playlist, CRLF, odd case")
+      << QByteArray("[MAIN]\r\nRepeat=2\r\n") << 32767 << 2 << "Repeat Playlist" << false << "0:00"
+      << true << "";
   QTest::newRow("repeat 7: no bitmap, later steps skipped")
       << QByteArray("[main]\nrepeat=7\nshuffle=1\ntimetype=1\n") << 32767 << 7 << "No Repeating"
       << false << "0:00" << false << "repeat7.bmp\". No such file or directory.";
@@ -98,8 +100,8 @@ void TestStartup::settingsRead() {
     QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('|')));
     QCOMPARE(form.butnRepeat->PictureName(),
              QStringLiteral("\\skin\\repeat%1.bmp").arg(form.RepeatMode));
-    QCOMPARE(form.butnPlaylist->PictureName(),
-             visible ? QStringLiteral("\\skin\\playlist1.bmp") : QStringLiteral("\\skin\\playlist0.bmp"));
+    QCOMPARE(form.butnPlaylist->PictureName(), visible ? QStringLiteral("\\skin\\playlist1.bmp")
+                                                       : QStringLiteral("\\skin\\playlist0.bmp"));
   } else {
     QCOMPARE(dialogs->errors.size(), 1);
     QVERIFY2(dialogs->errors.front().startsWith("Cannot open file \"" + dir.Path()),
@@ -131,7 +133,8 @@ void TestStartup::defaultPosition() {
 void TestStartup::titleAfterStart() {
   TTempProgramDir dir;
   TFakeDialogsScope dialogs;
-  dir.Write("lastplay.dat", "[playlist]\nFile1=/x/a.mp3\nTitle1=a.mp3\nNumberOfEntries=1\nVersion=2\n");
+  dir.Write("lastplay.dat",
+            "[playlist]\nFile1=/x/a.mp3\nTitle1=a.mp3\nNumberOfEntries=1\nVersion=2\n");
   TWindows windows;
   CreateWindows(windows);
   QCOMPARE(windows.formMain->lablSongName->text(), QStringLiteral("1. a.mp3 (0:00)"));
@@ -158,8 +161,9 @@ void TestStartup::missingSkinFile() {
   TWindows windows;
   CreateWindows(windows);
   QVERIFY(!dialogs->errors.isEmpty());
-  QCOMPARE(dialogs->errors.front(), QStringLiteral("Cannot open file \"%1\". No such file or directory.")
-                                        .arg(dir.File("skin/" + file)));
+  QCOMPARE(dialogs->errors.front(),
+           QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+               .arg(dir.File("skin/" + file)));
   QVERIFY(windows.formMain->isVisible());
   QCOMPARE(windows.formMain->pos() == QPoint(100, 100), settingsApplied);
   QCOMPARE(windows.formMain->barVolume->Position(), settingsApplied ? 1000 : 65535);
@@ -197,6 +201,92 @@ void TestStartup::readOnlySettingsAreReported() {
   DestroyWindows(windows);
   QCOMPARE(dialogs->errors, QStringList{"Unable to write to " + dir.File("settings.ini") + "."});
   QCOMPARE(dir.Read("settings.ini"), before);
+}
+
+void TestStartup::brokenSkinKeepsStoredSettings_data() {
+  QTest::addColumn<QString>("missing");  // skin file removed, or empty
+  QTest::addColumn<QString>("repeat");
+  QTest::addColumn<QString>("flags");        // stored shuffle, time type and visibility
+  QTest::addColumn<QString>("action");       // what the user does before exit
+  QTest::addColumn<QStringList>("changed");  // key=value lines that differ at the end
+  const QStringList none;
+  QTest::newRow("main.bmp missing: every stored value kept") << "main.bmp"
+                                                             << "1"
+                                                             << "1"
+                                                             << "" << none;
+  QTest::newRow("main.bmp missing, flags off: still kept") << "main.bmp"
+                                                           << "2"
+                                                           << "0"
+                                                           << "" << none;
+  QTest::newRow("repeat 5: steps before it written, the later ones kept")
+      << ""
+      << "5"
+      << "1"
+      << ""
+      << QStringList{"playlist/left=100", "playlist/top=236", "playlist/width=344",
+                     "playlist/height=116"};
+  QTest::newRow("main.bmp missing, the user moves the player")
+      << "main.bmp"
+      << "1"
+      << "1"
+      << "move" << QStringList{"main/left=300",    "main/top=200",       "playlist/left=300",
+                               "playlist/top=316", "playlist/width=344", "playlist/height=116"};
+  QTest::newRow("main.bmp missing, the user turns shuffle on")
+      << "main.bmp"
+      << "1"
+      << "0"
+      << "shuffle" << QStringList{"main/shuffle=1"};
+  QTest::newRow("repeat 7, the user picks repeat file")
+      << ""
+      << "7"
+      << "0"
+      << "repeat file"
+      << QStringList{"main/repeat=1", "playlist/left=100", "playlist/top=236", "playlist/width=344",
+                     "playlist/height=116"};
+  QTest::newRow("whole skin: every key written")
+      << ""
+      << "1"
+      << "1"
+      << ""
+      << QStringList{"playlist/left=100", "playlist/top=236", "playlist/width=344",
+                     "playlist/height=116"};
+}
+
+void TestStartup::brokenSkinKeepsStoredSettings() {
+  QFETCH(QString, missing);
+  QFETCH(QString, repeat);
+  QFETCH(QString, flags);
+  QFETCH(QString, action);
+  QFETCH(QStringList, changed);
+  TTempProgramDir dir;
+  TFakeDialogsScope dialogs;
+  if (!missing.isEmpty()) QVERIFY(QFile::remove(dir.File("skin/" + missing)));
+  const QStringList stored = {
+      "[main]",           "left=100",          "top=120",         "volume=1000", "repeat=" + repeat,
+      "shuffle=" + flags, "timetype=" + flags, "[playlist]",      "left=1",      "top=2",
+      "width=3",          "height=4",          "visible=" + flags};
+  dir.Write("settings.ini", stored.join('\n').toUtf8() + '\n');
+  TWindows windows;
+  CreateWindows(windows);
+  TformMain& form = *windows.formMain;
+  if (action == "move") form.SetPlayerPosition(QPoint(300, 200));
+  if (action == "shuffle") form.butnShuffleClick(nullptr);
+  if (action == "repeat file") form.itemRepeatFile->trigger();
+  DestroyWindows(windows);
+
+  // The file as stored, with only the expected lines changed in place.
+  QStringList expected = stored;
+  QString section;
+  for (QString& line : expected) {
+    if (line.startsWith('[')) {
+      section = line.mid(1, line.size() - 2);
+      continue;
+    }
+    const QString key = line.section('=', 0, 0);
+    for (const QString& change : changed)
+      if (change.startsWith(section + "/" + key + "=")) line = change.section('/', 1);
+  }
+  QCOMPARE(QString::fromUtf8(dir.Read("settings.ini")).split('\n', Qt::SkipEmptyParts), expected);
 }
 
 QTEST_MAIN(TestStartup)

@@ -2,11 +2,11 @@
 // the test is the clock and sends the end-of-song notices.
 #include <QtTest>
 
+#include "audio/outputvolume.h"
 #include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
-#include "audio/outputvolume.h"
 #include "playlist/formplaylist.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"
@@ -105,6 +105,10 @@ class TestFormMain : public QObject {
   void reentryDuringLengthRecording();
   void ejectAppendsWithoutLastdir();
   void repeatMenu();
+  void outsideMovesKeepThePlaylistDocked_data();
+  void outsideMovesKeepThePlaylistDocked();
+  void readOutShowsAndTakesClicksOnItsWholeText_data();
+  void readOutShowsAndTakesClicksOnItsWholeText();
 };
 
 void TestFormMain::playWithoutSelectionPlaysFirst() {
@@ -133,17 +137,26 @@ void TestFormMain::stateTable_data() {
   QTest::addColumn<QString>("action");
   QTest::addColumn<bool>("playing");
   QTest::addColumn<bool>("paused");
-  QTest::addColumn<int>("opens");      // further Opens caused by the action
+  QTest::addColumn<int>("opens");        // further Opens caused by the action
   QTest::addColumn<qint64>("playFrom");  // last Play's start, -1 for none
-  QTest::newRow("idle, play") << "idle" << "play" << true << false << 1 << qint64(0);
-  QTest::newRow("idle, pause") << "idle" << "pause" << false << false << 0 << qint64(-1);
-  QTest::newRow("idle, stop") << "idle" << "stop" << false << false << 0 << qint64(-1);
-  QTest::newRow("playing, play") << "playing" << "play" << true << false << 1 << qint64(0);
-  QTest::newRow("playing, pause") << "playing" << "pause" << true << true << 0 << qint64(-1);
-  QTest::newRow("playing, stop") << "playing" << "stop" << false << false << 0 << qint64(-1);
-  QTest::newRow("paused, play") << "paused" << "play" << true << false << 1 << qint64(4000);
-  QTest::newRow("paused, pause") << "paused" << "pause" << true << false << 0 << qint64(4000);
-  QTest::newRow("paused, stop") << "paused" << "stop" << false << true << 0 << qint64(-1);
+  QTest::newRow("idle, play") << "idle"
+                              << "play" << true << false << 1 << qint64(0);
+  QTest::newRow("idle, pause") << "idle"
+                               << "pause" << false << false << 0 << qint64(-1);
+  QTest::newRow("idle, stop") << "idle"
+                              << "stop" << false << false << 0 << qint64(-1);
+  QTest::newRow("playing, play") << "playing"
+                                 << "play" << true << false << 1 << qint64(0);
+  QTest::newRow("playing, pause") << "playing"
+                                  << "pause" << true << true << 0 << qint64(-1);
+  QTest::newRow("playing, stop") << "playing"
+                                 << "stop" << false << false << 0 << qint64(-1);
+  QTest::newRow("paused, play") << "paused"
+                                << "play" << true << false << 1 << qint64(4000);
+  QTest::newRow("paused, pause") << "paused"
+                                 << "pause" << true << false << 0 << qint64(4000);
+  QTest::newRow("paused, stop") << "paused"
+                                << "stop" << false << true << 0 << qint64(-1);
 }
 
 void TestFormMain::stateTable() {
@@ -180,16 +193,16 @@ void TestFormMain::nextAndPrev_data() {
   QTest::addColumn<int>("count");
   QTest::addColumn<int>("start");
   QTest::addColumn<bool>("playing");
-  QTest::addColumn<int>("index");    // selection afterwards
-  QTest::addColumn<int>("played");   // entry number opened by the operation, 0 for none
+  QTest::addColumn<int>("index");     // selection afterwards
+  QTest::addColumn<int>("played");    // entry number opened by the operation, 0 for none
   QTest::addColumn<bool>("stopped");  // the song was stopped
   // No repeating.
   QTest::newRow("next, none, first") << "next" << 0 << 4 << 0 << false << 1 << 0 << false;
   QTest::newRow("next, none, middle, playing") << "next" << 0 << 4 << 1 << true << 2 << 3 << false;
   QTest::newRow("next, none, last, playing") << "next" << 0 << 4 << 3 << true << 3 << 0 << true;
   QTest::newRow("next, none, no selection") << "next" << 0 << 4 << -1 << false << 0 << 0 << false;
-  QTest::newRow("prev, none, first, playing restarts") << "prev" << 0 << 4 << 0 << true << 0 << 1
-                                                      << false;
+  QTest::newRow("prev, none, first, playing restarts")
+      << "prev" << 0 << 4 << 0 << true << 0 << 1 << false;
   QTest::newRow("prev, none, middle") << "prev" << 0 << 4 << 2 << false << 1 << 0 << false;
   QTest::newRow("prev, none, no selection") << "prev" << 0 << 4 << -1 << false << -1 << 0 << false;
   // Repeat file: the current entry starts, playing or not.
@@ -200,8 +213,8 @@ void TestFormMain::nextAndPrev_data() {
   QTest::newRow("next, playlist, last wraps") << "next" << 2 << 4 << 3 << true << 0 << 1 << false;
   QTest::newRow("next, playlist, middle") << "next" << 2 << 4 << 1 << false << 2 << 0 << false;
   QTest::newRow("prev, playlist, first wraps") << "prev" << 2 << 4 << 0 << true << 3 << 4 << false;
-  QTest::newRow("prev, playlist, no selection") << "prev" << 2 << 4 << -1 << false << -1 << 0
-                                                << false;
+  QTest::newRow("prev, playlist, no selection")
+      << "prev" << 2 << 4 << -1 << false << -1 << 0 << false;
   QTest::newRow("next, playlist, single") << "next" << 2 << 1 << 0 << true << 0 << 1 << false;
   QTest::newRow("prev, none, single, playing") << "prev" << 0 << 1 << 0 << true << 0 << 1 << false;
   QTest::newRow("next, none, single, playing") << "next" << 0 << 1 << 0 << true << 0 << 0 << true;
@@ -227,8 +240,9 @@ void TestFormMain::nextAndPrev() {
   else
     rig.main->PrevClick(nullptr);
   QTEST(rig.Index(), "index");
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QCOMPARE(rig.fake->stopCount > stopsBefore, stopped);
   QCOMPARE(rig.main->ResumePosition, 0u);
 }
@@ -254,8 +268,9 @@ void TestFormMain::endOfSong() {
   rig.PlayRow(start);
   rig.EndSong();
   QTEST(rig.Index(), "index");
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QTEST(ApplicationTitle(), "title");
   QCOMPARE(rig.main->Playing, played != 0);
 }
@@ -299,8 +314,9 @@ void TestFormMain::missingFilesAreSkipped() {
   rig.main->RepeatMode = mode;
   rig.Select(start);
   rig.main->PlayClick(nullptr);
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QVERIFY(rig.dialogs->messages.isEmpty());
 }
 
@@ -442,8 +458,8 @@ void TestFormMain::seeking_data() {
   QTest::addColumn<int>("releaseX");
   QTest::addColumn<int>("target");
   QTest::newRow("middle") << qint64(225000) << 160 << 160 << 112500;
-  QTest::newRow("past the right end keeps the last value") << qint64(225000) << 300 << 400
-                                                           << 210937;
+  QTest::newRow("past the right end keeps the last value")
+      << qint64(225000) << 300 << 400 << 210937;
   QTest::newRow("exactly the right end") << qint64(225000) << 10 << 320 << 225000;
   QTest::newRow("past the left end") << qint64(225000) << 100 << -5 << 70312;
   QTest::newRow("two hours, no overflow") << qint64(7200000) << 10 << 300 << 6750000;
@@ -571,6 +587,73 @@ void TestFormMain::repeatMenu() {
   rig.main->itemRepeatFile->trigger();
   QCOMPARE(rig.main->RepeatMode, 1);
   QVERIFY(rig.main->butnRepeat->PictureName().contains("repeat1"));
+}
+
+void TestFormMain::outsideMovesKeepThePlaylistDocked_data() {
+  QTest::addColumn<QPoint>("to");        // relative to the work area's top-left corner
+  QTest::addColumn<QPoint>("expected");  // the same
+  QTest::addColumn<bool>("visible");     // the playlist window is shown
+  QTest::newRow("free spot") << QPoint(200, 150) << QPoint(200, 150) << true;
+  QTest::newRow("free spot, playlist hidden") << QPoint(120, 40) << QPoint(120, 40) << false;
+  QTest::newRow("near the left edge: snapped") << QPoint(9, 150) << QPoint(0, 150) << true;
+  QTest::newRow("near the top edge: snapped") << QPoint(200, 14) << QPoint(200, 0) << true;
+}
+
+// A move the program did not make (window manager, xdotool) runs through the same snapping
+// and docking as a drag, and the move that answers it is not answered again.
+void TestFormMain::outsideMovesKeepThePlaylistDocked() {
+  QFETCH(QPoint, to);
+  QFETCH(QPoint, expected);
+  QFETCH(bool, visible);
+  TRig rig(2);
+  const QPoint origin = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
+  rig.main->show();
+  rig.playlist->setVisible(visible);
+  QVERIFY(QTest::qWaitForWindowExposed(rig.main.get()));
+  QWindow* window = rig.main->windowHandle();
+  window->setPosition(origin + to);
+  QTRY_COMPARE(rig.main->pos(), origin + expected);
+  QTRY_COMPARE(rig.playlist->pos(), origin + expected + QPoint(0, 116));
+  // A later move by the program itself keeps the pair together as before.
+  rig.main->SetPlayerPosition(origin + QPoint(300, 200));
+  QCoreApplication::processEvents();
+  QCOMPARE(rig.main->pos(), origin + QPoint(300, 200));
+  QCOMPARE(rig.playlist->pos(), origin + QPoint(300, 316));
+}
+
+void TestFormMain::readOutShowsAndTakesClicksOnItsWholeText_data() {
+  QTest::addColumn<bool>("remaining");
+  QTest::addColumn<int>("positionMs");
+  QTest::addColumn<int>("lengthMs");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("remaining, idle") << true << -1 << 0 << "-0:00";
+  QTest::newRow("remaining 2:15") << true << 90000 << 225000 << "-2:15";
+  QTest::newRow("ten minutes in") << false << 625000 << 700000 << "10:25";
+}
+
+void TestFormMain::readOutShowsAndTakesClicksOnItsWholeText() {
+  QFETCH(bool, remaining);
+  QFETCH(int, positionMs);
+  QFETCH(int, lengthMs);
+  QFETCH(QString, text);
+  TRig rig(1);
+  if (positionMs >= 0) {
+    rig.fake->defaultLength = lengthMs;
+    rig.PlayRow(0);
+    rig.fake->SetPosition(positionMs);
+  }
+  if (remaining) rig.main->lablTimeClick(nullptr);
+  rig.main->timeProgressTimer(nullptr);
+  TLabel* label = rig.main->lablTime;
+  QCOMPARE(label->text(), text);
+  QCOMPARE(label->pos(), QPoint(15, 24));
+  QCOMPARE(label->height(), 31);
+  QVERIFY(label->geometry().right() < 190);
+  const QRect ink = QFontMetrics(label->font()).boundingRect(text);
+  QVERIFY2(ink.right() < label->width(), qPrintable(QString::number(label->width())));
+  // A click on the last character switches between elapsed and remaining time.
+  QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(ink.right() - 2, 15));
+  QCOMPARE(::TimeType, !remaining);
 }
 
 QTEST_MAIN(TestFormMain)
