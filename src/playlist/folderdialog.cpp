@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -59,11 +60,11 @@ TFolderDialog::TFolderDialog(const TOptions& options, QWidget* parent)
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TFolderDialog::CurrentChanged);
-  // Folders are read in the background: rows that arrive above the preselected one push it
-  // down, so it is scrolled to again as each folder on its way is read.
-  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
-    if (!scrollTarget_.isEmpty() && scrollTarget_.startsWith(folder)) ScrollToTarget();
-  });
+  // Folders are read and sorted in the background: rows that arrive above the preselected
+  // one push it down, so it is scrolled to again whenever the rows change, once the view has
+  // taken them in.
+  connect(model_, &QFileSystemModel::rowsInserted, this, &TFolderDialog::QueueScrollToTarget);
+  connect(model_, &QFileSystemModel::layoutChanged, this, &TFolderDialog::QueueScrollToTarget);
 
   resize(320, 380);
   if (!options.resizable) setFixedSize(size());
@@ -90,9 +91,19 @@ void TFolderDialog::ScrollToTarget() {
     tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
+void TFolderDialog::QueueScrollToTarget() {
+  if (scrollTarget_.isEmpty() || scrollQueued_) return;
+  scrollQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    scrollQueued_ = false;
+    ScrollToTarget();
+  });
+}
+
 void TFolderDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  ScrollToTarget();
+  // After the layout has given the tree its size.
+  QueueScrollToTarget();
 }
 
 QString TFolderDialog::SelectedPath() const {

@@ -53,6 +53,7 @@ class TFolderDialog : public QDialog {
 
  private:
   void ScrollToTarget();
+  void QueueScrollToTarget();
   void CurrentChanged();
   void EditBoxEdited(const QString& text);
 
@@ -65,4 +66,5 @@ class TFolderDialog : public QDialog {
   QString editBase_;  // folder that relative names typed in the edit box are in
   bool editing_ = false;
   QString scrollTarget_;  // the preselected folder, until the user selects another
+  bool scrollQueued_ = false;
 };
