@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDialog>
 #include <QSocketNotifier>
 #include <csignal>
 
@@ -50,7 +51,12 @@ void QuitOnTerminationSignals() {
     [[maybe_unused]] ssize_t got = ::read(signalPipe[0], &byte, 1);
     // Nobody may be there to answer a box now (logout, shutdown): errors go to standard error.
     SetDialogsToStandardError(true);
-    // Ends every event loop, also that of a box or dialog open at this moment.
+    // A box or dialog open at this moment is cancelled; once the message loop has ended (the
+    // box of a failed save at exit) quit() would not reach it.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+        dialog->reject();
+    }
     QCoreApplication::quit();
   });
   struct sigaction action = {};

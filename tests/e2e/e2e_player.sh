@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Starts Brimtone on a 1024x768 Xvfb display (no window manager: windows stand exactly where
 # the program puts them), drives it with xdotool and checks positions, snapping, docking,
-# the settings written at exit and the pressed-button image.
+# the settings written at exit, the pressed-button image, the time read-out, moves made by
+# other tools, dialogs and menus on screen, and shutdown by signal. Every run's output is kept
+# in the artifacts folder; a run that exits non-zero or leaves a sanitizer report fails.
 set -uo pipefail
 BINARY=$1
 SKIN=$2
 ARTIFACTS=$3
 mkdir -p "$ARTIFACTS"
+rm -f "$ARTIFACTS"/run*.log
 
 failures=0
 check() {  # check <description> <expected> <actual>
@@ -19,6 +22,7 @@ check() {  # check <description> <expected> <actual>
 }
 
 work=$(mktemp -d)
+APP_PID=
 trap 'kill $APP_PID $XVFB_PID 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 cp "$BINARY" "$work/brimtone"
 cp -r "$SKIN" "$work/skin"
@@ -29,10 +33,12 @@ XVFB_PID=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 export QT_QPA_PLATFORM=xcb
-APP_PID=
+runs=0
 
 start_app() {
-  "$work/brimtone" >"$work/app.log" 2>&1 &
+  runs=$((runs + 1))
+  LOG="$ARTIFACTS/run$runs.log"
+  "$work/brimtone" >"$LOG" 2>&1 &
   APP_PID=$!
   for _ in $(seq 100); do
     PLAYER=$(xdotool search --onlyvisible --name "No Song Playing" 2>/dev/null | head -n1)
@@ -45,6 +51,44 @@ start_app() {
 
 geometry() {  # geometry <window> -> "x,y"
   xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x "," y}'
+}
+
+# finish_app <description>: waits for the program to end (10 s at most: sanitizer builds are
+# slow), then checks that it ended and with status 0.
+finish_app() {
+  for _ in $(seq 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$APP_PID" 2>/dev/null; then
+    check "$1" "ended" "running"
+    kill -KILL "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+  else
+    wait "$APP_PID"
+    check "$1 (exit status)" "0" "$?"
+  fi
+  APP_PID=
+}
+
+# on_screen <window>: "yes" when the window lies wholly inside the 1024x768 screen.
+on_screen() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '
+    /^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2}
+    END{print (x >= 0 && y >= 0 && x + w <= 1024 && y + h <= 768) ? "yes" : "no: " x "," y " " w "x" h}'
+}
+
+# new_window: a visible window of the program other than the player and the playlist.
+new_window() {
+  for _ in $(seq 30); do
+    for w in $(xdotool search --onlyvisible --classname brimtone 2>/dev/null); do
+      [ "$w" != "$PLAYER" ] && [ "$w" != "$PLAYLIST" ] && { echo "$w"; return; }
+    done
+    sleep 0.1
+  done
+}
+
+# setting <section> <key>: the value settings.ini holds.
+setting() {
+  tr -d '\r' < "$work/settings.ini" | awk -v s="[$1]" -v k="$2" -F= '
+    /^\[/ {in_s = (tolower($0) == tolower(s))} in_s && tolower($1) == tolower(k) {print $2; exit}'
 }
 
 drag_title() {  # drag_title <from-x> <from-y> <to-x> <to-y>
@@ -109,8 +153,7 @@ import -window root "$ARTIFACTS/both-windows.png" 2>/dev/null
 
 # 4. Exit writes the eleven keys.
 xdotool mousemove $((500 + 335)) $((390 + 9)) click 1
-for _ in $(seq 50); do kill -0 $APP_PID 2>/dev/null || break; sleep 0.1; done
-check "program ended by the exit button" "ended" "$(kill -0 $APP_PID 2>/dev/null && echo running || echo ended)"
+finish_app "program ended by the exit button"
 settings=$(tr -d '\r' < "$work/settings.ini" 2>/dev/null)
 for key in main/left=500 main/top=390 main/repeat=0 main/shuffle=0 main/timetype=0 \
            main/volume=32767 playlist/left=500 playlist/top=506 playlist/width=344 \
@@ -125,11 +168,91 @@ done
 start_app
 check "player restored" "500,390" "$(geometry "$PLAYER")"
 check "playlist docked on restore" "500,506" "$(geometry "$PLAYLIST")"
+
+# 6. Moves made by another tool bring the docked playlist along, snapping included.
+xdotool windowmove "$PLAYER" 200 300
+sleep 0.5
+check "moved by another tool" "200,300" "$(geometry "$PLAYER")"
+check "playlist follows a move by another tool" "200,416" "$(geometry "$PLAYLIST")"
+xdotool windowmove "$PLAYER" 6 250
+sleep 0.5
+check "a move by another tool snaps" "0,250" "$(geometry "$PLAYER")"
+check "playlist follows the snapped move" "0,366" "$(geometry "$PLAYLIST")"
 kill -TERM $APP_PID
-for _ in $(seq 50); do kill -0 $APP_PID 2>/dev/null || break; sleep 0.1; done
-check "SIGTERM ends the program" "ended" "$(kill -0 $APP_PID 2>/dev/null && echo running || echo ended)"
+finish_app "SIGTERM ends the program"
+check "SIGTERM saves the position" "0,250" "$(setting main left),$(setting main top)"
+
+# 7. The remaining time read-out "-0:00" shows all five characters, and its fifth one takes
+# clicks: the click turns it into "0:00", which changes what is drawn right of the designed
+# 64 pixels.
+sed -i 's/^timetype=.*/timetype=1/' "$work/settings.ini"
+start_app
+readout() { import -window root -crop 32x31+$((15 + 64))+$((250 + 24)) "$work/$1.png" 2>/dev/null; }
+readout remaining
+xdotool mousemove $((15 + 72)) $((250 + 40)) click 1
+sleep 0.3
+readout elapsed
+diff_readout=$(compare -metric AE "$work/remaining.png" "$work/elapsed.png" null: 2>&1 | cut -d' ' -f1)
+check "fifth character of -0:00 drawn and clickable" "yes" "$([ "${diff_readout:-0}" != "0" ] && echo yes || echo no)"
+
+# 8. With the playlist window low on the screen, its Add menu and the folder dialog stand
+# wholly on the screen.
+xdotool windowmove "$PLAYER" 300 540
+sleep 0.5
+check "playlist low on the screen" "300,656" "$(geometry "$PLAYLIST")"
+xdotool mousemove $((300 + 4 + 28)) $((656 + 94 + 8)) click 1
+MENU=$(new_window)
+check "Add menu opened" "yes" "$([ -n "$MENU" ] && echo yes || echo no)"
+[ -n "$MENU" ] && check "Add menu on screen" "yes" "$(on_screen "$MENU")"
+[ -n "$MENU" ] && check "Add menu keeps its left edge" "304" "$(geometry "$MENU" | cut -d, -f1)"
+import -window root "$ARTIFACTS/add-menu.png" 2>/dev/null
+xdotool key Down Return
+DIALOG=
+for _ in $(seq 50); do
+  DIALOG=$(xdotool search --onlyvisible --name "^Browse for Folder$" 2>/dev/null | head -n1)
+  [ -n "$DIALOG" ] && break
+  sleep 0.1
+done
+check "folder dialog opened" "yes" "$([ -n "$DIALOG" ] && echo yes || echo no)"
+[ -n "$DIALOG" ] && check "folder dialog on screen" "yes" "$(on_screen "$DIALOG")"
+import -window root "$ARTIFACTS/folder-dialog.png" 2>/dev/null
+xdotool key Escape
+sleep 0.3
+
+# 9. A settings file that cannot be written: the exit button shows the error in a box on
+# the screen, and the program ends once it is answered.
+chmod a-w "$work/settings.ini"
+before=$(md5sum < "$work/settings.ini")
+xdotool mousemove $((300 + 335)) $((540 + 9)) click 1
+BOX=$(new_window)
+check "write error shown in a box at exit" "yes" "$([ -n "$BOX" ] && echo yes || echo no)"
+[ -n "$BOX" ] && check "message box on screen" "yes" "$(on_screen "$BOX")"
+import -window root "$ARTIFACTS/write-error.png" 2>/dev/null
+xdotool key Return
+finish_app "program ends after the box is answered"
+check "message shown in the box, not on standard error" "0" "$(grep -c 'Unable to write to' "$LOG")"
+
+# 10. The same file at a SIGTERM: the error goes to standard error and the program ends;
+# also when the box of the exit button is open at that moment.
+start_app
+kill -TERM $APP_PID
+finish_app "SIGTERM ends the program despite the write error"
+check "write error on standard error" "Unable to write to $work/settings.ini." "$(grep -m1 'Unable to write to' "$LOG")"
+start_app  # at the position saved in step 6: the file has not been written since
+xdotool mousemove $((0 + 335)) $((250 + 9)) click 1
+BOX=$(new_window)
+check "box open at the SIGTERM" "yes" "$([ -n "$BOX" ] && echo yes || echo no)"
+kill -TERM $APP_PID
+finish_app "SIGTERM ends the program while a box is open"
+check "settings file left as it was" "$before" "$(md5sum < "$work/settings.ini")"
+
+# Sanitizer builds: any report in any run fails the test.
+reports=$(grep -l -E 'runtime error:|ERROR: AddressSanitizer|ERROR: LeakSanitizer' "$ARTIFACTS"/run*.log 2>/dev/null)
+check "no sanitizer report" "" "$reports"
 
 if [ $failures -ne 0 ]; then
-  echo "e2e: $failures check(s) failed"; cat "$work/app.log"; exit 1
+  echo "e2e: $failures check(s) failed"
+  for log in "$ARTIFACTS"/run*.log; do echo "--- $log"; cat "$log"; done
+  exit 1
 fi
 echo "e2e: all checks passed"
