@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -46,8 +47,12 @@
 
 namespace {
 
-constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;  // larger files are not ours: left alone
-constexpr qsizetype kMaxArena = qsizetype(1) << 30;
+// Files up to this size are read; no write makes a larger one, so that whatever the program
+// writes it reads back. Larger files are not ours: they read as empty and are never replaced.
+constexpr qint64 kMaxFileSize = qint64(1) << 30;
+// The file and the edits made to it are held in one arena addressed by 32-bit offsets; room
+// for a file of the largest size to be rewritten once over.
+constexpr qsizetype kMaxArena = qsizetype(0xF0000000);
 constexpr int64_t kRacyWindowNs = 2'000'000'000;  // coarser than any file system's timestamps
 constexpr size_t kCacheEntries = 4;
 
@@ -590,6 +595,17 @@ QByteArray EncodeValue(const QString& value) {
   return bytes;
 }
 
+// A name as it is written reads back as the same name: one line, not empty, and not taken for
+// a comment, a section header or part of a value.
+bool StorableName(const QString& name, bool section) {
+  qsizetype s = 0, e = name.size();
+  while (s < e && (name[s] == ' ' || name[s] == '\t')) ++s;
+  while (e > s && (name[e - 1] == ' ' || name[e - 1] == '\t')) --e;
+  if (s == e || name.contains('\r') || name.contains('\n')) return false;
+  if (section) return !name.contains(']');
+  return !name.contains('=') && name[s] != ';' && name[s] != '[';
+}
+
 QByteArrayView Unquoted(QByteArrayView value) {
   if (value.size() >= 2 && value.front() == value.back() &&
       (value.front() == '"' || value.front() == '\''))
@@ -865,8 +881,10 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes,
   for (qsizetype done = 0; ok && done < bytes.size();) {
     const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += n;
+    if (n <= 0)
+      ok = false;
+    else
+      done += n;
   }
   if (!ok || ::rename(temp.constData(), native.constData()) != 0) {
     ::close(fd);
@@ -952,7 +970,7 @@ void TIniFile::Data::Commit() {
   int64_t seenAt = 0;
   if (!refused) {
     bytes = edits->Serialize();
-    refused = !ReplaceFile(fileName, bytes, identity, seenAt);
+    refused = bytes.size() > kMaxFileSize || !ReplaceFile(fileName, bytes, identity, seenAt);
   }
   if (refused) {
     Drop();
@@ -998,7 +1016,7 @@ bool TIniFile::FileExists() const {
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
   const auto value = d->Find(section, key);
-  return value ? QString::fromUtf8(Unquoted(*value)) : def;
+  return value ? IniValueText(Unquoted(*value)) : def;
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const {
@@ -1034,6 +1052,7 @@ int TIniFile::KeyCount(const QString& section) const {
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  if (!StorableName(section, true) || !StorableName(key, false)) ThrowUnableToWrite(d->fileName);
   if (!d->Editable().SetValue(TName(section), TName(key), EncodeValue(value))) {
     d->Drop();
     ThrowUnableToWrite(d->fileName);
@@ -1042,6 +1061,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 }
 
 bool TIniFile::CopyValue(const QString& section, const QString& fromKey, const QString& toKey) {
+  if (!StorableName(section, true) || !StorableName(toKey, false)) ThrowUnableToWrite(d->fileName);
   if (!d->working && !ValueExists(section, fromKey)) return false;  // no copy made for nothing
   const int copied = d->Editable().CopyValue(TName(section), TName(fromKey), TName(toKey));
   if (copied < 0) return false;
@@ -1074,6 +1094,14 @@ void TIniFile::BeginUpdate() {
 void TIniFile::EndUpdate() {
   if (d->updateDepth == 0) return;
   if (--d->updateDepth == 0) d->Commit();
+}
+
+QString IniValueText(QByteArrayView utf8) {
+  if (!utf8.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(utf8);
+  // A byte-order mark that begins a value is part of it; the plain decoder would drop it.
+  QStringDecoder decoder(QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  return decoder(utf8);
 }
 
 int ParseIniInteger(QByteArrayView utf8, int def) {

@@ -9,7 +9,8 @@
 // are kept as they stand; a new key goes at the end of its section; a new section at the end
 // of the file. A refused write throws EIniFileException "Unable to write to <full path>" and
 // leaves the file as it was. A file whose write permission bits are all off is read-only,
-// also for root.
+// also for root. Files up to 1 GiB are read whole; a write that would make a larger one is
+// refused, so every file written here reads back.
 //
 // The first TIniFile asks the C library (glibc) to keep freed blocks of up to 32 MB for reuse
 // instead of returning them to the system at once: each operation on a long playlist
@@ -50,6 +51,9 @@ class TIniFile {
 
   // A value with blanks at either end, or already enclosed in quotes, is written in double
   // quotes so that it reads back unchanged. Line breaks cannot be stored and become blanks.
+  // A name that would not read back as written (empty, with a line break; a section name
+  // with "]"; a key name with "=" or starting with ";" or "[") is refused like a write to a
+  // read-only file, and nothing is written.
   void WriteString(const QString& section, const QString& key, const QString& value);
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
@@ -68,6 +72,9 @@ class TIniFile {
   struct Data;
   std::unique_ptr<Data> d;
 };
+
+// A value's UTF-8 as ReadString decodes it (a leading U+FEFF stays part of the text).
+QString IniValueText(QByteArrayView utf8);
 
 // Parses an integer value the way the INI layer does; returns def when it is not a number.
 int ParseIniInteger(const QString& text, int def);

@@ -645,19 +645,162 @@ class TestIniFile : public QObject {
     QVERIFY(QFileInfo(Path("folder.ini")).isDir());
   }
 
-  void oversizedFileLeftAlone() {
+  void largeFilesReadAndWritten_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("key");  // in section s
+    QTest::addColumn<int>("valueSize");
+    QTest::newRow("20 MB line") << "[s]\nv=" + QByteArray(20 << 20, 'v') + "\n"
+                                << "v" << (20 << 20);
+    QByteArray keys = "[s]\n";
+    for (int i = 0; i < 400000; ++i) keys += "Key" + QByteArray::number(i) + "=some value here\n";
+    QTest::newRow("400,000 keys, over 16 MiB") << keys << "Key399999" << 15;
+    QTest::newRow("40 MB of NUL bytes after a key")
+        << "[s]\nk=1\n" + QByteArray(40 << 20, '\0') << "k" << 1;
+  }
+  void largeFilesReadAndWritten() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, key);
+    QFETCH(int, valueSize);
+    WriteAll(Path(), content);
+    {
+      TIniFile ini(Path());
+      QCOMPARE(ini.ReadString("s", key, "").size(), valueSize);
+      ini.WriteString("s", "added", "1");
+    }
+    QVERIFY(ReadAll(Path()).startsWith(content.left(content.indexOf('\n') + 1)));
+    QCOMPARE(QFileInfo(Path()).size(), content.size() + qint64(sizeof("added=1\n") - 1));
+    ClearIniFileCache();
+    const TIniFile fresh(Path());
+    QCOMPARE(fresh.ReadString("s", key, "").size(), valueSize);
+    QCOMPARE(fresh.ReadInteger("s", "added", 0), 1);
+  }
+
+  void fileBeyondOneGibibyteLeftAlone() {
     const QString path = Path("huge.ini");
+    const qint64 size = (qint64(1) << 30) + 1;
     {
       QFile file(path);
       QVERIFY(file.open(QIODevice::WriteOnly));
       file.write("[s]\na=1\n");
-      QVERIFY(file.resize(40 * 1024 * 1024));  // sparse: no time spent writing it
+      QVERIFY(file.resize(size));  // sparse: no time spent writing it
     }
     TIniFile ini(path);
     QCOMPARE(ini.ReadInteger("s", "a", 9), 9);
     QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteString("s", "a", "2"));
-    QCOMPARE(QFileInfo(path).size(), qint64(40 * 1024 * 1024));
+    QCOMPARE(QFileInfo(path).size(), size);
     QFile::remove(path);
+  }
+
+  // --- names that would not read back ----------------------------------------------
+
+  void names_data() {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("storable");
+    QTest::newRow("equals sign in key") << "s"
+                                        << "a=b" << false;
+    QTest::newRow("key starts with ;") << "s"
+                                       << ";k" << false;
+    QTest::newRow("key starts with ; after blanks") << "s"
+                                                    << "  ;k" << false;
+    QTest::newRow("key starts with [") << "s"
+                                       << "[k]" << false;
+    QTest::newRow("empty key") << "s"
+                               << "" << false;
+    QTest::newRow("blank key") << "s"
+                               << " \t " << false;
+    QTest::newRow("line feed in key") << "s"
+                                      << "a\nb" << false;
+    QTest::newRow("carriage return in key") << "s"
+                                            << "a\rb" << false;
+    QTest::newRow("] in section") << "a]b"
+                                  << "k" << false;
+    QTest::newRow("line break in section") << "a\nb"
+                                           << "k" << false;
+    QTest::newRow("empty section") << ""
+                                   << "k" << false;
+    QTest::newRow("blank section") << "  "
+                                   << "k" << false;
+    QTest::newRow("key with ] and [ inside") << "s"
+                                             << "a]b[c" << true;
+    QTest::newRow("key with ; inside") << "s"
+                                       << "a;b" << true;
+    QTest::newRow("section starting with [") << "[s"
+                                             << "k" << true;
+    QTest::newRow("section with = and ;") << ";a=b"
+                                          << "k" << true;
+    QTest::newRow("blanks around names") << " s "
+                                         << "\tk " << true;
+  }
+  void names() {
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(bool, storable);
+    const QByteArray before = "[s]\nold=1\n";
+    WriteAll(Path(), before);
+    TIniFile ini(Path());
+    if (!storable) {
+      QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteString(section, key, "v"));
+      QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteInteger(section, key, 1));
+      QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.CopyValue(section, "old", key));
+      QCOMPARE(ReadAll(Path()), before);
+      // What the object holds is what the file reads as.
+      QVERIFY(!ini.ValueExists(section, key));
+      QCOMPARE(ini.ReadInteger("s", "old", 0), 1);
+      return;
+    }
+    ini.WriteString(section, key, "v");
+    QCOMPARE(ini.ReadString(section, key, ""), "v");
+    ClearIniFileCache();
+    QCOMPARE(TIniFile(Path()).ReadString(section, key, ""), "v");
+    QCOMPARE(TIniFile(Path()).ReadInteger("s", "old", 0), 1);
+  }
+
+  void refusedNameKeepsTheBatch() {
+    TIniFile ini(Path());
+    ini.BeginUpdate();
+    ini.WriteString("s", "a", "1");
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteString("s", "b=c", "2"));
+    ini.WriteString("s", "d", "3");
+    ini.EndUpdate();
+    QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=1\nd=3\n"));
+  }
+
+  // --- a byte-order mark inside a value --------------------------------------------
+
+  void byteOrderMarkInValue_data() {
+    const QString bom(QChar(0xFEFF));
+    QTest::addColumn<QByteArray>("value");  // as it stands in the file
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");  // ReadInteger with default -1
+    QTest::newRow("before a number") << QByteArray(
+                                            "\xEF\xBB\xBF"
+                                            "2")
+                                     << bom + "2" << -1;
+    QTest::newRow("two of them") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << bom + bom + "x"
+                                 << -1;
+    QTest::newRow("alone") << QByteArray("\xEF\xBB\xBF") << bom << -1;
+    QTest::newRow("inside quotes") << QByteArray("\"\xEF\xBB\xBF a\"") << bom + " a" << -1;
+    QTest::newRow("in the middle") << QByteArray("1\xEF\xBB\xBF") << "1" + bom << -1;
+    QTest::newRow("none") << QByteArray("7") << "7" << 7;
+  }
+  void byteOrderMarkInValue() {
+    QFETCH(QByteArray, value);
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    WriteAll(Path(), "[s]\nk=" + value + "\n");
+    {
+      const TIniFile ini(Path());
+      QCOMPARE(ini.ReadString("s", "k", ""), text);
+      QCOMPARE(ini.ReadInteger("s", "k", -1), number);
+      QCOMPARE(IniValueText(QByteArrayView(value).startsWith('"') ? value.mid(1, value.size() - 2)
+                                                                  : value),
+               text);
+    }
+    // Written back it reads the same.
+    TIniFile(Path()).WriteString("s", "again", text);
+    ClearIniFileCache();
+    QCOMPARE(TIniFile(Path()).ReadString("s", "again", ""), text);
   }
 
   void batchCommitsOnce() {
@@ -742,8 +885,8 @@ class TestIniFile : public QObject {
       TIniFile ini(Path());
       QCOMPARE(ini.ReadInteger("s", "k", -1), round % 4);
       ini.WriteInteger("s", "n", round);  // written on top of the edit, not of our write
-      QCOMPARE(ReadAll(Path()), "[s]\nk=" + QByteArray::number(round % 4) + "\nn=" +
-                                    QByteArray::number(round) + "\n");
+      QCOMPARE(ReadAll(Path()), "[s]\nk=" + QByteArray::number(round % 4) +
+                                    "\nn=" + QByteArray::number(round) + "\n");
       QFile::remove(Path());
     }
   }
