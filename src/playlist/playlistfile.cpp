@@ -5,8 +5,8 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -21,6 +21,7 @@ namespace {
 const QString kSection = QStringLiteral("playlist");
 const QString kVersion = QStringLiteral("Version");
 const QString kNumberOfEntries = QStringLiteral("NumberOfEntries");
+constexpr qint64 kFreeRows = 65536;
 
 QString FileKey(qint64 n) {
   return QStringLiteral("File") + QString::number(n);
@@ -50,9 +51,9 @@ class TKey {
   qsizetype wordSize_;
 };
 
-enum class TEntryWord { None, Title, Length };
+enum class TEntryWord { None, File, Title, Length };
 
-// "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it (so
+// "File", "Title" or "Length" + n, any letter case, n in decimal as the program writes it (so
 // that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
 std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   auto startsWith = [&](QByteArrayView word) {  // word in lower case
@@ -63,7 +64,10 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   };
   TEntryWord word = TEntryWord::None;
   QByteArrayView digits;
-  if (startsWith("title")) {
+  if (startsWith("file")) {
+    word = TEntryWord::File;
+    digits = key.sliced(4);
+  } else if (startsWith("title")) {
     word = TEntryWord::Title;
     digits = key.sliced(5);
   } else if (startsWith("length")) {
@@ -86,7 +90,7 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
 struct TLastTitles {
   QString fileName;
   QVector<TPlaylistEntry> entries;
-  QByteArray bytes;                             // the titles' UTF-8, one after another
+  QByteArray bytes;                                 // the titles' UTF-8, one after another
   std::vector<std::pair<qsizetype, qsizetype>> at;  // per row: offset and size; size -1: none
 };
 
@@ -99,7 +103,8 @@ TLastTitles& LastTitles() {
 // 1. "Version" must be 2, else the file is unusable (the reporting variant says why).
 // 2. Silent variant: "NumberOfEntries" must be there and above 0.
 // 3. N = "NumberOfEntries", 1 when missing; 0 or less gives no rows.
-// 4. Rows 1..N with "Title" + n and "Length" + n; gaps read as empty title and 0.
+// 4. Rows 1..N with "Title" + n and "Length" + n; gaps read as empty title and 0. Rows end
+//    at the highest entry number present.
 std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool reporting) {
   const TIniFile ini(fileName);
   // 1.
@@ -122,14 +127,15 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   // 3.
   const int count = ini.ReadInteger(kSection, kNumberOfEntries, 1);
   if (count <= 0) return QVector<TPlaylistEntry>();
-  // 4. A file the program wrote has at least two keys per entry; a larger count is damage,
-  // and rows past the number of keys could only be empty ones.
-  const int rows = std::min(count, std::max(1, ini.KeyCount(kSection)));
+  // 4. Rows run up to the highest entry number present, so that a sparse file still shows its
+  // last entry; a count larger than that is damage and costs nothing. Gaps beyond the first
+  // kFreeRows may not outnumber the entry keys: a far-out number cannot make billions of rows.
+  const qint64 cap = std::min<qint64>(count, std::max<qint64>(kFreeRows, ini.KeyCount(kSection)));
   // The titles of the last read are shared where they are unchanged: a refill after each of
   // many appends would otherwise decode ten thousand titles every time.
   TLastTitles& last = LastTitles();
   if (last.fileName != fileName) last = TLastTitles{fileName, {}, {}, {}};
-  TLastTitles next{fileName, {}, {}, std::vector<std::pair<qsizetype, qsizetype>>(rows, {0, -1})};
+  TLastTitles next{fileName, {}, {}, std::vector<std::pair<qsizetype, qsizetype>>(cap, {0, -1})};
   next.bytes.reserve(last.bytes.size() + 4096);
   auto TitleText = [&](QByteArrayView value, qsizetype row) {
     next.at[row] = {next.bytes.size(), value.size()};
@@ -139,19 +145,27 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
         std::memcmp(last.bytes.constData() + last.at[row].first, value.data(),
                     size_t(value.size())) == 0)
       return last.entries.at(row).Title;
-    return QString::fromUtf8(value);
+    return IniValueText(value);
   };
-  QVector<TPlaylistEntry> entries(rows);
-  for (int n = 1; n <= rows; ++n) entries[n - 1].Number = n;
+  QVector<TPlaylistEntry> entries(cap);
+  for (int n = 1; n <= cap; ++n) entries[n - 1].Number = n;
+  qint64 highest = 0, entryKeys = 0;
   // One pass over the section gives what a lookup of "Title" + n and "Length" + n per row would.
   ini.ForEachKey(kSection, [&](QByteArrayView key, QByteArrayView value) {
     const auto [word, n] = EntryKey(key);
-    if (n < 1 || n > rows) return;
+    if (word == TEntryWord::None || n < 1 || n > count) return;
+    ++entryKeys;
+    highest = std::max(highest, n);
+    if (n > cap) return;
     if (word == TEntryWord::Title)
       entries[n - 1].Title = TitleText(value, n - 1);
     else if (word == TEntryWord::Length)
       entries[n - 1].LengthSeconds = ParseIniInteger(value, 0);
   });
+  const qint64 rows =
+      std::min({cap, std::max<qint64>(1, highest), std::max<qint64>(kFreeRows, entryKeys)});
+  entries.resize(rows);
+  next.at.resize(rows);
   next.entries = entries;
   last = std::move(next);
   return entries;

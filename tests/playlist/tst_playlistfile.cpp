@@ -178,28 +178,66 @@ class TestPlaylistFile : public QObject {
     if (exists) QCOMPARE(Content(), content);
   }
 
-  void damagedCountStaysBounded_data() {
+  void rowsEndAtTheHighestEntry_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("rows");
-    // At most one row per key of the section.
+    QTest::addColumn<QString>("lastRow");
     QTest::newRow("two billion, two entries")
-        << PlaylistOf(2).replace("NumberOfEntries=2", "NumberOfEntries=2000000000") << 6;
-    QTest::newRow("largest count, an entry far out")
+        << PlaylistOf(2).replace("NumberOfEntries=2", "NumberOfEntries=2000000000") << 2
+        << "2. song2.mp3 (0:00)";
+    QTest::newRow("count in hex, no entries")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=0x7FFFFFFF"}) << 1 << "1.  (0:00)";
+    QTest::newRow("only entry 100 of 100")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "File100=/m/a.mp3",
+                  "Title100=a.mp3"})
+        << 100 << "100. a.mp3 (0:00)";
+    QTest::newRow("only a File key far out")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "Title1=a.mp3",
+                  "file70=/m/b.mp3"})
+        << 70 << "70.  (0:00)";
+    QTest::newRow("only a Length key far out")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "Length40=61"}) << 40
+        << "40.  (1:01)";
+    QTest::newRow("keys above the count do not count")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=5", "Title2=b.mp3", "File9=/m/x.mp3",
+                  "Title9=x.mp3"})
+        << 2 << "2. b.mp3 (0:00)";
+    QTest::newRow("other keys with numbers do not count")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=50", "Title1=a.mp3", "Path40=x",
+                  "File040=/m/y.mp3"})
+        << 1 << "1. a.mp3 (0:00)";
+    QTest::newRow("far-out entry in a damaged file")
         << Lines(
                {"[playlist]", "Version=2", "NumberOfEntries=2147483647", "Title2147483647=far.mp3"})
-        << 3;
-    QTest::newRow("count in hex") << Lines(
-                                         {"[playlist]", "Version=2", "NumberOfEntries=0x7FFFFFFF"})
-                                  << 2;
+        << 65536 << "65536.  (0:00)";
+    QTest::newRow("far-out entry, count missing")
+        << Lines({"[playlist]", "Version=2", "Title2147483647=far.mp3"}) << 1 << "1.  (0:00)";
   }
-  void damagedCountStaysBounded() {
+  void rowsEndAtTheHighestEntry() {
     QFETCH(QByteArray, content);
     QFETCH(int, rows);
+    QFETCH(QString, lastRow);
     SetContent(content);
     const auto entries = TPlaylistFile().ReadEntriesReporting();
     QVERIFY(entries.has_value());
     QCOMPARE(entries->size(), rows);
-    QCOMPARE(TPlaylistFile().ReadEntriesSilent()->size(), rows);
+    QCOMPARE(TPlaylistFile::EntryText(entries->last()), lastRow);
+    QCOMPARE(entries->last().Number, rows);
+    const auto silent = TPlaylistFile().ReadEntriesSilent();
+    if (silent) QCOMPARE(silent->size(), rows);
+  }
+
+  void sparseLastEntryPlays() {
+    SetContent(Lines(
+        {"[playlist]", "Version=2", "NumberOfEntries=100", "File100=/m/a.mp3", "Title100=a.mp3"}));
+    const TPlaylistFile file;
+    QCOMPARE(file.ReadEntriesSilent()->size(), 100);
+    QCOMPARE(file.EntryPath(100), "/m/a.mp3");
+    QCOMPARE(file.EntryPath(99), "0");
+    // Appending goes on after the count, and deleting the last row removes entry 100.
+    file.DeleteEntry(99, 100);
+    QCOMPARE(file.EntryPath(100), "0");
+    QCOMPARE(file.ReadEntriesSilent()->size(), 1);
   }
 
   void damagedFiles_data() {
@@ -216,6 +254,12 @@ class TestPlaylistFile : public QObject {
         << QByteArrayLiteral("[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=a\0b.mp3\n")
         << QStringList{QString("1. a") + QChar(0) + "b.mp3 (0:00)"}
         << QByteArrayLiteral("[playlist]\nVersion=2\n") << QByteArray();
+    QTest::newRow("title starting with a byte-order mark")
+        << QByteArray(
+               "[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=\xEF\xBB\xBF"
+               "b.mp3\n")
+        << QStringList{"1. " + QString(QChar(0xFEFF)) + "b.mp3 (0:00)"}
+        << QByteArray("[playlist]\nVersion=2\n") << QByteArray();
     QTest::newRow("invalid UTF-8 title")
         << QByteArray("[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=\xff.mp3\n")
         << QStringList{"1. " + QString(QChar(QChar::ReplacementCharacter)) + ".mp3 (0:00)"}
@@ -309,9 +353,9 @@ class TestPlaylistFile : public QObject {
                                "NumberOfEntries=1", "Version=2"}));
     file.AppendEntry("/music/Red.mp3", TAppendOrder::FileFirst);
     QVERIFY(file.RecordLength(1, 215000));
-    QCOMPARE(Content(), Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3",
-                               "NumberOfEntries=2", "Version=2", "File2=/music/Red.mp3",
-                               "Title2=Red.mp3", "Length1=215"}));
+    QCOMPARE(Content(),
+             Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3", "NumberOfEntries=2",
+                    "Version=2", "File2=/music/Red.mp3", "Title2=Red.mp3", "Length1=215"}));
   }
 
   void appendVersionFirstFromScratch() {
