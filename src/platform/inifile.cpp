@@ -190,9 +190,11 @@ class TContent {
     return HashName(Name(line), line.kind == kSection ? kSectionSalt : KeySalt(line.section));
   }
   void AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd, uint8_t eolLen,
-                     int32_t& currentSection);
+                     int32_t& currentSection, std::vector<int32_t>& keyLines);
   int32_t AddSection(int32_t line);
   bool IndexKey(int32_t line);  // false when it is a further line of a key already present
+  bool IndexKey(int32_t line, uint64_t hash);
+  void IndexParsedKeys(const std::vector<int32_t>& keyLines);
   void Reserve(size_t entries);
   void Link(int32_t line, int32_t after);
   bool Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
@@ -235,6 +237,8 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
   c.Reserve(estimate);
   bool eolChosen = false;
   int32_t currentSection = -1;
+  std::vector<int32_t> keyLines;  // indexed after the split, in file order
+  keyLines.reserve(estimate);
   qsizetype pos = 0;
   qsizetype nextLf = -1;
   while (pos < n) {
@@ -254,14 +258,16 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
     }
     qsizetype textStart = pos;
     if (pos == 0 && end >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) textStart = 3;
-    c.AddParsedLine(pos, textStart, end, eolLen, currentSection);
+    c.AddParsedLine(pos, textStart, end, eolLen, currentSection, keyLines);
     pos = end + eolLen;
   }
+  c.IndexParsedKeys(keyLines);
   return content;
 }
 
 void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd,
-                             uint8_t eolLen, int32_t& currentSection) {
+                             uint8_t eolLen, int32_t& currentSection,
+                             std::vector<int32_t>& keyLines) {
   const char* p = arena_.constData();
   const QByteArrayView text = Trimmed(QByteArrayView(p + textStart, textEnd - textStart));
   Line line;
@@ -305,7 +311,7 @@ void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype tex
   if (line.kind == kSection) {
     currentSection = AddSection(index);
   } else if (line.kind == kKey) {
-    if (IndexKey(index)) ++sections_[currentSection].keyCount;
+    keyLines.push_back(index);
     sections_[currentSection].anchor = index;
   }
 }
@@ -354,12 +360,31 @@ int32_t TContent::AddSection(int32_t line) {
   return section;
 }
 
+void TContent::IndexParsedKeys(const std::vector<int32_t>& keyLines) {
+  // The hashes first, reading the lines in order; then the inserts, each slot fetched a few
+  // keys ahead: a long playlist's table is far larger than the processor's caches, and
+  // waiting for each slot in turn is most of the time a parse takes.
+  std::vector<uint64_t> hashes(keyLines.size());
+  for (size_t k = 0; k < keyLines.size(); ++k) hashes[k] = HashOf(lines_[keyLines[k]]);
+  Reserve(used_ + keyLines.size());
+  const size_t mask = slots_.size() - 1;
+  constexpr size_t kAhead = 8;
+  for (size_t k = 0; k < keyLines.size(); ++k) {
+    if (k + kAhead < keyLines.size()) __builtin_prefetch(&slots_[hashes[k + kAhead] & mask]);
+    const int32_t line = keyLines[k];
+    if (IndexKey(line, hashes[k])) ++sections_[lines_[line].section].keyCount;
+  }
+}
+
 bool TContent::IndexKey(int32_t line) {
   Reserve(used_ + 1);
+  return IndexKey(line, HashOf(lines_[line]));
+}
+
+bool TContent::IndexKey(int32_t line, uint64_t hash) {
   const size_t mask = slots_.size() - 1;
   Line& added = lines_[line];
   const QByteArrayView name = Name(added);
-  const uint64_t hash = HashOf(added);
   size_t i = hash & mask;
   for (; slots_[i].line >= 0; i = (i + 1) & mask) {
     if (slots_[i].tag != Tag(hash)) continue;
