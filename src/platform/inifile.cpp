@@ -178,6 +178,10 @@ class TContent {
 
   // Both return false when the content would grow beyond what is held in memory.
   bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+  // The key lines visited as by ForEachKey, each kept, rewritten or removed as edit says;
+  // false when the content would grow beyond what is held in memory.
+  template <typename Edit>
+  bool EditEachKey(int32_t section, Edit&& edit);
   bool DeleteKey(QByteArrayView section, QByteArrayView key);
   // Writes to with from's value as it stands; -1 when from is missing (nothing written).
   int CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayView to);
@@ -539,6 +543,28 @@ int TContent::CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayV
   const QByteArrayView raw = Value(source);
   value.assign(raw.data(), raw.size());
   return SetValueIn(sid, to, QByteArrayView(value.data(), qsizetype(value.size()))) ? 1 : 0;
+}
+
+template <typename Edit>
+bool TContent::EditEachKey(int32_t section, Edit&& edit) {
+  for (int32_t i = lines_[sections_[section].header].next; i >= 0 && lines_[i].kind != kSection;
+       i = lines_[i].next) {
+    const Line& l = lines_[i];
+    if (l.kind != kKey || l.dead || l.repeated || l.section != section) continue;
+    const TIniFile::TKeyEdit change = edit(Name(l), Value(i));
+    if (change.action == TIniFile::TKeyEdit::Store) {
+      // As SetValue does with a key that is there: spelling and terminator kept.
+      const QByteArrayView eol(arena_.constData() + l.start + l.size - l.eolLen, l.eolLen);
+      if (!PutKeyLine(i, Name(l), change.value, eol)) return false;
+    } else if (change.action == TIniFile::TKeyEdit::Remove) {
+      for (int32_t line = i; line >= 0; line = lines_[line].dupNext) {
+        lines_[line].dead = true;
+        ++dead_;
+      }
+      --sections_[section].keyCount;
+    }
+  }
+  return true;
 }
 
 bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
@@ -1062,12 +1088,28 @@ bool TIniFile::ValueExists(const QString& section, const QString& key) const {
 }
 
 void TIniFile::ForEachKey(const QString& section,
-                          const std::function<void(QByteArrayView, QByteArrayView)>& visit) const {
+                          const std::function<void(QByteArrayView, QByteArrayView)>& visit,
+                          bool stored) const {
   const TContent& c = d->Current();
   const int32_t sid = c.FindSection(TName(section));
-  if (sid >= 0)
+  if (sid < 0) return;
+  if (stored)
+    c.ForEachKey(sid, visit);
+  else
     c.ForEachKey(sid,
                  [&](QByteArrayView key, QByteArrayView value) { visit(key, Unquoted(value)); });
+}
+
+void TIniFile::EditEachKey(const QString& section,
+                           const std::function<TKeyEdit(QByteArrayView, QByteArrayView)>& edit) {
+  const TName name(section);
+  if (d->Current().FindSection(name) < 0) return;  // no keys: nothing to write
+  TContent& c = d->Editable();
+  if (!c.EditEachKey(c.FindSection(name), edit)) {
+    d->Drop();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
 }
 
 int TIniFile::KeyCount(const QString& section) const {
@@ -1079,6 +1121,20 @@ int TIniFile::KeyCount(const QString& section) const {
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
   if (!StorableName(section, true) || !StorableName(key, false)) ThrowUnableToWrite(d->fileName);
   if (!d->Editable().SetValue(TName(section), TName(key), EncodeValue(value))) {
+    d->Drop();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
+}
+
+void TIniFile::WriteStored(const QString& section, const QString& key, QByteArrayView stored) {
+  if (!StorableName(section, true) || !StorableName(key, false) || stored.contains('\r') ||
+      stored.contains('\n'))
+    ThrowUnableToWrite(d->fileName);
+  // Copied first: the value may lie in the content, which the write can move.
+  const std::string value(stored.data(), size_t(stored.size()));
+  if (!d->Editable().SetValue(TName(section), TName(key),
+                              QByteArrayView(value.data(), qsizetype(value.size())))) {
     d->Drop();
     ThrowUnableToWrite(d->fileName);
   }

@@ -46,8 +46,10 @@ class TIniFile {
   // Visits the keys of the section in file order, each once (its first line), with the raw
   // UTF-8 bytes of its name and of its value as ReadString sees it. One pass over the section
   // instead of one lookup per key.
+  // With stored set, each value as it stands in the file (quotes kept), as CopyValue copies it.
   void ForEachKey(const QString& section,
-                  const std::function<void(QByteArrayView key, QByteArrayView value)>& visit) const;
+                  const std::function<void(QByteArrayView key, QByteArrayView value)>& visit,
+                  bool stored = false) const;
 
   // A value with blanks at either end, or already enclosed in quotes, is written in double
   // quotes so that it reads back unchanged. Line breaks cannot be stored and become blanks.
@@ -60,8 +62,22 @@ class TIniFile {
   // Writes toKey with fromKey's value exactly as it stands in the file (nothing decoded, so
   // nothing lost); false, writing nothing, when fromKey is missing.
   bool CopyValue(const QString& section, const QString& fromKey, const QString& toKey);
+  // Writes the value exactly as it is to stand in the file, as CopyValue does (nothing
+  // encoded). One line only: a line break in it is refused like an unstorable name.
+  void WriteStored(const QString& section, const QString& key, QByteArrayView stored);
   // Removes every line of the key in its section; a missing key writes nothing.
   void DeleteKey(const QString& section, const QString& key);
+
+  // Rewrites many keys of a section in one pass instead of one lookup per key: edit sees each
+  // key as ForEachKey does, with its value as it stands in the file, and says what becomes of
+  // it: kept, given a value as it is to stand in the file (as CopyValue writes), or removed
+  // (as DeleteKey). A value given must stay valid until the pass ends. A write like any other.
+  struct TKeyEdit {
+    enum TAction { Keep, Store, Remove } action = Keep;
+    QByteArrayView value;
+  };
+  void EditEachKey(const QString& section,
+                   const std::function<TKeyEdit(QByteArrayView key, QByteArrayView value)>& edit);
 
   // Batches writes into one commit. Nested calls count; the outermost EndUpdate commits.
   // When that commit is refused, none of the batch's writes stay, on disk or in memory.

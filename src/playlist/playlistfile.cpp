@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -32,24 +34,6 @@ QString TitleKey(qint64 n) {
 QString LengthKey(qint64 n) {
   return QStringLiteral("Length") + QString::number(n);
 }
-
-// A key name word + n, built in one buffer reused from call to call.
-class TKey {
- public:
-  explicit TKey(const char* word) : text_(QLatin1StringView(word)), wordSize_(text_.size()) {}
-  const QString& operator()(qint64 n) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    text_.resize(wordSize_ + (end - digits));
-    QChar* out = text_.data() + wordSize_;
-    for (const char* p = digits; p < end; ++p) *out++ = QLatin1Char(*p);
-    return text_;
-  }
-
- private:
-  QString text_;
-  qsizetype wordSize_;
-};
 
 enum class TEntryWord { None, File, Title, Length };
 
@@ -247,35 +231,70 @@ QString TPlaylistFile::EntryPath(int n) const {
   return TIniFile(fileName_).ReadString(kSection, FileKey(n), QStringLiteral("0"));
 }
 
+namespace {
+
+// Entries first+1..last move down by one; then the keys of entry last go. Each move is what
+// copying key by key gives: entry k's File and Title take entry k+1's (empty when it has
+// none), its Length takes entry k+1's or goes. Done in two passes over the section instead
+// of a lookup per key: keys that are there are rewritten where they stand, and the keys that
+// were missing are made afterwards in the order the moves would make them, so every line
+// ends up where moving key by key puts it.
+void MoveEntriesDown(TIniFile& ini, qint64 first, qint64 last) {
+  // The values of entries first..last as they stand, per key word (offset, size; size -1:
+  // no key), copied: the rewrite may move the content they lie in.
+  std::string values;
+  std::vector<std::array<std::pair<qsizetype, qsizetype>, 3>> at(size_t(last - first + 1),
+                                                                 {{{0, -1}, {0, -1}, {0, -1}}});
+  ini.ForEachKey(
+      kSection,
+      [&](QByteArrayView key, QByteArrayView value) {
+        const auto [word, n] = EntryKey(key);
+        if (word == TEntryWord::None || n < first || n > last) return;
+        at[size_t(n - first)][int(word) - 1] = {qsizetype(values.size()), value.size()};
+        values.append(value.data(), size_t(value.size()));
+      },
+      true);
+  auto source = [&](qint64 n, int word) -> std::optional<QByteArrayView> {
+    const auto [offset, size] = at[size_t(n - first)][word];
+    if (size < 0) return std::nullopt;
+    return QByteArrayView(values.data() + offset, size);
+  };
+  ini.EditEachKey(kSection, [&](QByteArrayView key, QByteArrayView) -> TIniFile::TKeyEdit {
+    const auto [word, n] = EntryKey(key);
+    if (word == TEntryWord::None || n < first || n > last) return {};
+    if (n == last) return {TIniFile::TKeyEdit::Remove, {}};
+    const auto value = source(n + 1, int(word) - 1);
+    if (value) return {TIniFile::TKeyEdit::Store, *value};
+    if (word == TEntryWord::Length) return {TIniFile::TKeyEdit::Remove, {}};
+    return {TIniFile::TKeyEdit::Store, {}};
+  });
+  const char* const words[] = {"File", "Title", "Length"};
+  for (qint64 k = first; k < last; ++k) {
+    for (int word = 0; word < 3; ++word) {
+      if (source(k, word)) continue;  // rewritten above
+      const auto value = source(k + 1, word);
+      if (value || word != int(TEntryWord::Length) - 1)
+        ini.WriteStored(kSection, QLatin1StringView(words[word]) + QString::number(k),
+                        value.value_or(QByteArrayView()));
+    }
+  }
+}
+
+}  // namespace
+
 // Deleting entry s = index + 1 of a list of count rows:
 // 1. "NumberOfEntries" (1 when missing) is written back one less.
 // 2. Entries s+1..count move down by one; each keeps its own Length or none.
 // 3. The keys of the last entry go.
 void TPlaylistFile::DeleteEntry(int index, int count) const {
   if (index < 0 || index >= count) return;
-  const qint64 last = count;
   TIniFile ini(fileName_);
   ini.BeginUpdate();
   // 1.
   const qint64 entries = ini.ReadInteger(kSection, kNumberOfEntries, 1);
   ini.WriteString(kSection, kNumberOfEntries, QString::number(entries - 1));
-  // 2.
-  // File and Title are read with default empty; Length moves only when it is there.
-  // Key names are built in place: ten thousand moves make sixty thousand of them.
-  TKey fileTo("File"), fileFrom("File"), titleTo("Title"), titleFrom("Title");
-  TKey lengthTo("Length"), lengthFrom("Length");
-  for (qint64 k = qint64(index) + 1; k < last; ++k) {
-    if (!ini.CopyValue(kSection, fileFrom(k + 1), fileTo(k)))
-      ini.WriteString(kSection, fileTo(k), QString());
-    if (!ini.CopyValue(kSection, titleFrom(k + 1), titleTo(k)))
-      ini.WriteString(kSection, titleTo(k), QString());
-    if (!ini.CopyValue(kSection, lengthFrom(k + 1), lengthTo(k)))
-      ini.DeleteKey(kSection, lengthTo(k));
-  }
-  // 3.
-  ini.DeleteKey(kSection, FileKey(last));
-  ini.DeleteKey(kSection, TitleKey(last));
-  ini.DeleteKey(kSection, LengthKey(last));
+  // 2-3.
+  MoveEntriesDown(ini, qint64(index) + 1, count);
   ini.EndUpdate();
 }
 

@@ -450,6 +450,78 @@ class TestIniFile : public QObject {
     QVERIFY(!ini.ValueExists("s", "x"));
   }
 
+  void editEachKey_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("expected");
+    // Keys named s... are stored with "<value>!", r... removed, all others kept.
+    QTest::newRow("store, remove, keep; line endings and spelling kept")
+        << QByteArray("[x]\r\nsA = \"q\"\r\nrB=2\r\nk=3\r\nsC=4")
+        << QByteArray("[x]\r\nsA=\"q\"!\r\nk=3\r\nsC=4!");
+    QTest::newRow("only the first line of a key; every line removed")
+        << QByteArray("[x]\nsA=1\nSA=2\nrB=1\n;rB=c\nrb=2\n[y]\nsA=9\n")
+        << QByteArray("[x]\nsA=1!\nSA=2\n;rB=c\n[y]\nsA=9\n");
+    QTest::newRow("repeated section left alone")
+        << QByteArray("[x]\nsA=1\n[x]\nsB=2\n") << QByteArray("[x]\nsA=1!\n[x]\nsB=2\n");
+    QTest::newRow("section missing writes nothing")
+        << QByteArray("[y]\nsA=1\n") << QByteArray("[y]\nsA=1\n");
+  }
+  void editEachKey() {
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, expected);
+    WriteAll(Path(), content);
+    std::vector<QByteArray> keep;  // stored values live until the pass ends
+    keep.reserve(16);
+    TIniFile ini(Path());
+    ini.EditEachKey("x", [&](QByteArrayView key, QByteArrayView value) -> TIniFile::TKeyEdit {
+      if (key.startsWith('s') || key.startsWith('S')) {
+        keep.push_back(value.toByteArray() + "!");
+        return {TIniFile::TKeyEdit::Store, keep.back()};
+      }
+      if (key.startsWith('r')) return {TIniFile::TKeyEdit::Remove, {}};
+      return {};
+    });
+    QCOMPARE(ReadAll(Path()), expected);
+    // What the object holds is what the file reads as.
+    ClearIniFileCache();
+    const TIniFile fresh(Path());
+    for (const char* key : {"sA", "rB", "k", "sC"})
+      QCOMPARE(ini.ReadString("x", key, "-"), fresh.ReadString("x", key, "-"));
+    QCOMPARE(ini.KeyCount("x"), fresh.KeyCount("x"));
+  }
+
+  void writeStored_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("read");  // through ReadString; "<refused>": throws
+    QTest::newRow("quotes kept as they are") << QByteArray("\" a \"") << " a ";
+    QTest::newRow("not re-quoted") << QByteArray("'x'") << "x";
+    QTest::newRow("empty") << QByteArray() << "";
+    QTest::newRow("line feed") << QByteArray("a\nb=1") << "<refused>";
+    QTest::newRow("carriage return") << QByteArray("a\rb") << "<refused>";
+  }
+  void writeStored() {
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, read);
+    WriteAll(Path(), "[s]\nold=1\n");
+    TIniFile ini(Path());
+    if (read == "<refused>") {
+      QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteStored("s", "k", stored));
+      QCOMPARE(ReadAll(Path()), QByteArray("[s]\nold=1\n"));
+      return;
+    }
+    ini.WriteStored("s", "k", stored);
+    QCOMPARE(ReadAll(Path()), "[s]\nold=1\nk=" + stored + "\n");
+    QCOMPARE(TIniFile(Path()).ReadString("s", "k", "-"), read);
+    // The stored form is what a visit as stored sees.
+    QByteArray seen;
+    ini.ForEachKey(
+        "s",
+        [&](QByteArrayView key, QByteArrayView value) {
+          if (key == "k") seen = value.toByteArray();
+        },
+        true);
+    QCOMPARE(seen, stored);
+  }
+
   void copyValueIntoLastLine() {
     // The target line is the last one, without terminator, and moves in the arena.
     WriteAll(Path(), "[s]\na=" + QByteArray(100000, 'v') + "\nb=1");

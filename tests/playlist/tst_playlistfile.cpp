@@ -552,6 +552,71 @@ class TestPlaylistFile : public QObject {
     QCOMPARE(Content(), expected);
   }
 
+  // Whatever path the delete takes, the file is the one that moving key by key through the
+  // INI layer gives.
+  void deleteEqualsMovingKeyByKey_data() {
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("count");
+    QTest::newRow("program-written, lengths here and there")
+        << PlaylistOf(40, {1, 2, 5, 17, 39, 40}) << 3 << 40;
+    QTest::newRow("CRLF, other letter case, quoted and blank-padded values")
+        << QByteArray(
+               "[playlist]\r\nfile1=\" /a.mp3 \"\r\nTITLE1 = 'a'\r\nNumberOfEntries=3\r\n"
+               "Version=2\r\nFile2=/b.mp3\r\ntitle2=b.mp3\r\nFILE3 =  /c.mp3\r\n"
+               "Title3=\"c\"\r\nlength3=7\r\nLength2=8\r\nLength1=9")
+        << 0 << 3;
+    QTest::newRow("repeated keys, comments, keys above the list, other sections")
+        << QByteArray(
+               "[other]\nFile1=x\n[playlist]\nFile1=/a.mp3\nTitle1=a\n;File2=no\n"
+               "File2=/b.mp3\nFile2=/b2.mp3\nTitle2=b\nFile3=/c.mp3\nTitle3=c\n"
+               "Title3=c2\nFile4=/d.mp3\nTitle4=d\nLength4=4\nTitle01=x\n"
+               "NumberOfEntries=4\nVersion=2\n[playlist]\nFile2=/hidden.mp3\n")
+        << 1 << 3;
+    QTest::newRow("a title missing in the middle")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=4", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "File3=/c.mp3", "Title3=c", "File4=/d.mp3", "Title4=d"})
+        << 0 << 4;
+    QTest::newRow("a length to be made")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "Title2=b", "File3=/c.mp3", "Title3=c", "Length3=30"})
+        << 0 << 3;
+    QTest::newRow("last entry's keys missing")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "Title2=b", "Length2=5"})
+        << 0 << 3;
+    QTest::newRow("no section yet") << QByteArray("[main]\nx=1\n") << 0 << 2;
+  }
+  void deleteEqualsMovingKeyByKey() {
+    QFETCH(QByteArray, start);
+    QFETCH(int, index);
+    QFETCH(int, count);
+    SetContent(start);
+    TPlaylistFile().DeleteEntry(index, count);
+    const QByteArray result = Content();
+    SetContent(start);
+    {
+      TIniFile ini(Path());
+      ini.BeginUpdate();
+      ini.WriteInteger("playlist", "NumberOfEntries",
+                       ini.ReadInteger("playlist", "NumberOfEntries", 1) - 1);
+      for (int k = index + 1; k < count; ++k) {
+        for (const QString word : {"File", "Title"}) {
+          const QString to = word + QString::number(k), from = word + QString::number(k + 1);
+          if (!ini.CopyValue("playlist", from, to)) ini.WriteString("playlist", to, "");
+        }
+        const QString to = "Length" + QString::number(k);
+        if (!ini.CopyValue("playlist", "Length" + QString::number(k + 1), to))
+          ini.DeleteKey("playlist", to);
+      }
+      for (const QString word : {"File", "Title", "Length"})
+        ini.DeleteKey("playlist", word + QString::number(count));
+      ini.EndUpdate();
+    }
+    QCOMPARE(result, Content());
+    QVERIFY(result != start);
+  }
+
   void deleteEachPositionKeepsOrder() {
     // Remove entry s of 12, with lengths on every third entry, and read the rest back.
     for (int s = 1; s <= 12; ++s) {
