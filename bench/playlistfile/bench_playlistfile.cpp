@@ -1,6 +1,6 @@
-// The playlist file's operations on a 10,000-entry "lastplay.dat" (about 1 MB), each timed
-// as a whole operation (open, read, write, atomic replace) and reported as the median of
-// several runs next to its target.
+// The playlist file's operations on a 10,000-entry "lastplay.dat" (about 1.6 MB) and on a
+// 150,000-entry one (about 23 MB), each timed as a whole operation (open, read, write,
+// atomic replace) and reported as the median of several runs next to its target.
 //
 //   bench_playlistfile [runs]     (default 15 runs per figure)
 #include <QCoreApplication>
@@ -19,19 +19,21 @@
 namespace {
 
 constexpr int kEntries = 10000;
+constexpr int kLargeEntries = 150000;
 
-// Entries 1..5000 have been played (they carry a Length), the rest not yet.
-QByteArray MakePlaylist() {
+// The first half of the entries have been played (they carry a Length), the rest not yet.
+QByteArray MakePlaylist(int entries = kEntries) {
   QByteArray bytes = "[playlist]\r\n";
-  for (int n = 1; n <= kEntries; ++n) {
+  bytes.reserve(qsizetype(entries) * 180);
+  for (int n = 1; n <= entries; ++n) {
     const QByteArray number = QByteArray::number(n);
-    const QByteArray name = "Track " + number + " - A Song With A Fairly Long Title.mp3";
-    bytes += "File" + number + "=/home/user/Music/Some Artist/Some Album " +
-             QByteArray::number(n / 12) + "/" + name + "\r\n";
+    const QByteArray name = "Track " + number + " - A Song With A Long Title.mp3";
+    bytes += "File" + number + "=/home/user/Music/Some Artist/Album " + QByteArray::number(n / 12) +
+             "/" + name + "\r\n";
     bytes += "Title" + number + "=" + name + "\r\n";
-    if (n == 1) bytes += "NumberOfEntries=" + QByteArray::number(kEntries) + "\r\nVersion=2\r\n";
+    if (n == 1) bytes += "NumberOfEntries=" + QByteArray::number(entries) + "\r\nVersion=2\r\n";
   }
-  for (int n = 1; n <= kEntries / 2; ++n)
+  for (int n = 1; n <= entries / 2; ++n)
     bytes += "Length" + QByteArray::number(n) + "=" + QByteArray::number(120 + n % 300) + "\r\n";
   return bytes;
 }
@@ -129,6 +131,43 @@ int main(int argc, char** argv) {
          10);
   Report("entry path, 10000 entries", Median(runs, fresh, [&](int) { file.EntryPath(kEntries); }),
          0);
+
+  // A playlist grown to 150,000 entries by Add Directory and drops. In the program every edit
+  // follows a read of the file (the list was filled from it), so the edits are timed after
+  // one; the same edits on a file never read before are shown beside them.
+  {
+    const QString largePath = dir.filePath("large.dat");
+    const QByteArray large = MakePlaylist(kLargeEntries);
+    const TPlaylistFile largeFile(largePath);
+    std::printf("\nlastplay.dat: %d entries, %.1f MB, median of %d runs\n", kLargeEntries,
+                large.size() / 1048576.0, runs);
+    auto cold = [&](int) {
+      Restore(largePath, large);
+      ClearIniFileCache();
+    };
+    auto listed = [&](int) {
+      cold(0);
+      largeFile.ReadEntriesSilent();
+    };
+    auto append = [&](int) {
+      largeFile.AppendEntry("/home/user/Music/new song.mp3", TAppendOrder::FileFirst);
+    };
+    auto remove = [&](int) { largeFile.DeleteEntry(0, kLargeEntries); };
+    auto record = [&](int run) { largeFile.RecordLength(kLargeEntries / 2 + 1 + run, 215000); };
+    int largeRows = 0;
+    Report("read entries, 150000 entries",
+           Median(runs, cold, [&](int) { largeRows = largeFile.ReadEntriesReporting()->size(); }),
+           100);
+    if (largeRows != kLargeEntries) qFatal("read %d rows", largeRows);
+    Report("append entry, 150000 entries, list filled before", Median(runs, listed, append), 60);
+    Report("delete entry 1 of 150000, list filled before", Median(runs, listed, remove), 150);
+    Report("record length, 150000 entries, list filled before", Median(runs, listed, record), 60);
+    Report("append entry, 150000 entries, file not read before", Median(runs, cold, append), 0);
+    Report("delete entry 1 of 150000, file not read before", Median(runs, cold, remove), 0);
+    Report("record length, 150000 entries, file not read before", Median(runs, cold, record), 0);
+    QFile::remove(largePath);
+    std::printf("\n");
+  }
 
   // 1,000 files dropped or found in a folder: appended one by one, each followed by the
   // list's refill, against all in one write (the same keys in the same order).

@@ -1,7 +1,11 @@
 #include "controls/label.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 #include <algorithm>
+
+#include "controls/visibletext.h"
 
 TLabel::TLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setTextFormat(Qt::PlainText);
@@ -46,4 +50,18 @@ void TLabel::mouseReleaseEvent(QMouseEvent* event) {
     leftPressed_ = false;
     if (click) emit OnClick();
   }
+}
+
+void TLabel::paintEvent(QPaintEvent* event) {
+  // A very long text (a damaged playlist's title) is laid out only as far as it can be seen.
+  constexpr qsizetype kLong = 4096;
+  if (text().size() <= kLong) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  const QRect area = contentsRect();
+  style()->drawItemText(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()),
+                        palette(), isEnabled(), VisiblePrefix(text(), fontMetrics(), area.width()),
+                        foregroundRole());
 }

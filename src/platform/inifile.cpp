@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -46,8 +47,12 @@
 
 namespace {
 
-constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;  // larger files are not ours: left alone
-constexpr qsizetype kMaxArena = qsizetype(1) << 30;
+// Files up to this size are read; no write makes a larger one, so that whatever the program
+// writes it reads back. Larger files are not ours: they read as empty and are never replaced.
+constexpr qint64 kMaxFileSize = qint64(1) << 30;
+// The file and the edits made to it are held in one arena addressed by 32-bit offsets; room
+// for a file of the largest size to be rewritten once over.
+constexpr qsizetype kMaxArena = qsizetype(0xF0000000);
 constexpr int64_t kRacyWindowNs = 2'000'000'000;  // coarser than any file system's timestamps
 constexpr size_t kCacheEntries = 4;
 
@@ -173,6 +178,10 @@ class TContent {
 
   // Both return false when the content would grow beyond what is held in memory.
   bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+  // The key lines visited as by ForEachKey, each kept, rewritten or removed as edit says;
+  // false when the content would grow beyond what is held in memory.
+  template <typename Edit>
+  bool EditEachKey(int32_t section, Edit&& edit);
   bool DeleteKey(QByteArrayView section, QByteArrayView key);
   // Writes to with from's value as it stands; -1 when from is missing (nothing written).
   int CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayView to);
@@ -185,9 +194,11 @@ class TContent {
     return HashName(Name(line), line.kind == kSection ? kSectionSalt : KeySalt(line.section));
   }
   void AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd, uint8_t eolLen,
-                     int32_t& currentSection);
+                     int32_t& currentSection, std::vector<int32_t>& keyLines);
   int32_t AddSection(int32_t line);
   bool IndexKey(int32_t line);  // false when it is a further line of a key already present
+  bool IndexKey(int32_t line, uint64_t hash);
+  void IndexParsedKeys(const std::vector<int32_t>& keyLines);
   void Reserve(size_t entries);
   void Link(int32_t line, int32_t after);
   bool Rewrite(int32_t line, const QByteArray& bytes, uint32_t nameOffset, uint32_t nameLen,
@@ -230,6 +241,8 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
   c.Reserve(estimate);
   bool eolChosen = false;
   int32_t currentSection = -1;
+  std::vector<int32_t> keyLines;  // indexed after the split, in file order
+  keyLines.reserve(estimate);
   qsizetype pos = 0;
   qsizetype nextLf = -1;
   while (pos < n) {
@@ -249,14 +262,16 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
     }
     qsizetype textStart = pos;
     if (pos == 0 && end >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) textStart = 3;
-    c.AddParsedLine(pos, textStart, end, eolLen, currentSection);
+    c.AddParsedLine(pos, textStart, end, eolLen, currentSection, keyLines);
     pos = end + eolLen;
   }
+  c.IndexParsedKeys(keyLines);
   return content;
 }
 
 void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype textEnd,
-                             uint8_t eolLen, int32_t& currentSection) {
+                             uint8_t eolLen, int32_t& currentSection,
+                             std::vector<int32_t>& keyLines) {
   const char* p = arena_.constData();
   const QByteArrayView text = Trimmed(QByteArrayView(p + textStart, textEnd - textStart));
   Line line;
@@ -300,7 +315,7 @@ void TContent::AddParsedLine(qsizetype start, qsizetype textStart, qsizetype tex
   if (line.kind == kSection) {
     currentSection = AddSection(index);
   } else if (line.kind == kKey) {
-    if (IndexKey(index)) ++sections_[currentSection].keyCount;
+    keyLines.push_back(index);
     sections_[currentSection].anchor = index;
   }
 }
@@ -349,12 +364,31 @@ int32_t TContent::AddSection(int32_t line) {
   return section;
 }
 
+void TContent::IndexParsedKeys(const std::vector<int32_t>& keyLines) {
+  // The hashes first, reading the lines in order; then the inserts, each slot fetched a few
+  // keys ahead: a long playlist's table is far larger than the processor's caches, and
+  // waiting for each slot in turn is most of the time a parse takes.
+  std::vector<uint64_t> hashes(keyLines.size());
+  for (size_t k = 0; k < keyLines.size(); ++k) hashes[k] = HashOf(lines_[keyLines[k]]);
+  Reserve(used_ + keyLines.size());
+  const size_t mask = slots_.size() - 1;
+  constexpr size_t kAhead = 8;
+  for (size_t k = 0; k < keyLines.size(); ++k) {
+    if (k + kAhead < keyLines.size()) __builtin_prefetch(&slots_[hashes[k + kAhead] & mask]);
+    const int32_t line = keyLines[k];
+    if (IndexKey(line, hashes[k])) ++sections_[lines_[line].section].keyCount;
+  }
+}
+
 bool TContent::IndexKey(int32_t line) {
   Reserve(used_ + 1);
+  return IndexKey(line, HashOf(lines_[line]));
+}
+
+bool TContent::IndexKey(int32_t line, uint64_t hash) {
   const size_t mask = slots_.size() - 1;
   Line& added = lines_[line];
   const QByteArrayView name = Name(added);
-  const uint64_t hash = HashOf(added);
   size_t i = hash & mask;
   for (; slots_[i].line >= 0; i = (i + 1) & mask) {
     if (slots_[i].tag != Tag(hash)) continue;
@@ -511,6 +545,28 @@ int TContent::CopyValue(QByteArrayView section, QByteArrayView from, QByteArrayV
   return SetValueIn(sid, to, QByteArrayView(value.data(), qsizetype(value.size()))) ? 1 : 0;
 }
 
+template <typename Edit>
+bool TContent::EditEachKey(int32_t section, Edit&& edit) {
+  for (int32_t i = lines_[sections_[section].header].next; i >= 0 && lines_[i].kind != kSection;
+       i = lines_[i].next) {
+    const Line& l = lines_[i];
+    if (l.kind != kKey || l.dead || l.repeated || l.section != section) continue;
+    const TIniFile::TKeyEdit change = edit(Name(l), Value(i));
+    if (change.action == TIniFile::TKeyEdit::Store) {
+      // As SetValue does with a key that is there: spelling and terminator kept.
+      const QByteArrayView eol(arena_.constData() + l.start + l.size - l.eolLen, l.eolLen);
+      if (!PutKeyLine(i, Name(l), change.value, eol)) return false;
+    } else if (change.action == TIniFile::TKeyEdit::Remove) {
+      for (int32_t line = i; line >= 0; line = lines_[line].dupNext) {
+        lines_[line].dead = true;
+        ++dead_;
+      }
+      --sections_[section].keyCount;
+    }
+  }
+  return true;
+}
+
 bool TContent::DeleteKey(QByteArrayView section, QByteArrayView key) {
   const int32_t sid = FindSection(section);
   const int32_t first = FindKey(sid, key);
@@ -588,6 +644,17 @@ QByteArray EncodeValue(const QString& value) {
   const bool quoted = bytes.size() >= 2 && first == last && (first == '"' || first == '\'');
   if (IsBlank(first) || IsBlank(last) || quoted) return '"' + bytes + '"';
   return bytes;
+}
+
+// A name as it is written reads back as the same name: one line, not empty, and not taken for
+// a comment, a section header or part of a value.
+bool StorableName(const QString& name, bool section) {
+  qsizetype s = 0, e = name.size();
+  while (s < e && (name[s] == ' ' || name[s] == '\t')) ++s;
+  while (e > s && (name[e - 1] == ' ' || name[e - 1] == '\t')) --e;
+  if (s == e || name.contains('\r') || name.contains('\n')) return false;
+  if (section) return !name.contains(']');
+  return !name.contains('=') && name[s] != ';' && name[s] != '[';
 }
 
 QByteArrayView Unquoted(QByteArrayView value) {
@@ -865,8 +932,10 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes,
   for (qsizetype done = 0; ok && done < bytes.size();) {
     const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += n;
+    if (n <= 0)
+      ok = false;
+    else
+      done += n;
   }
   if (!ok || ::rename(temp.constData(), native.constData()) != 0) {
     ::close(fd);
@@ -952,7 +1021,7 @@ void TIniFile::Data::Commit() {
   int64_t seenAt = 0;
   if (!refused) {
     bytes = edits->Serialize();
-    refused = !ReplaceFile(fileName, bytes, identity, seenAt);
+    refused = bytes.size() > kMaxFileSize || !ReplaceFile(fileName, bytes, identity, seenAt);
   }
   if (refused) {
     Drop();
@@ -998,7 +1067,7 @@ bool TIniFile::FileExists() const {
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
   const auto value = d->Find(section, key);
-  return value ? QString::fromUtf8(Unquoted(*value)) : def;
+  return value ? IniValueText(Unquoted(*value)) : def;
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const {
@@ -1019,12 +1088,28 @@ bool TIniFile::ValueExists(const QString& section, const QString& key) const {
 }
 
 void TIniFile::ForEachKey(const QString& section,
-                          const std::function<void(QByteArrayView, QByteArrayView)>& visit) const {
+                          const std::function<void(QByteArrayView, QByteArrayView)>& visit,
+                          bool stored) const {
   const TContent& c = d->Current();
   const int32_t sid = c.FindSection(TName(section));
-  if (sid >= 0)
+  if (sid < 0) return;
+  if (stored)
+    c.ForEachKey(sid, visit);
+  else
     c.ForEachKey(sid,
                  [&](QByteArrayView key, QByteArrayView value) { visit(key, Unquoted(value)); });
+}
+
+void TIniFile::EditEachKey(const QString& section,
+                           const std::function<TKeyEdit(QByteArrayView, QByteArrayView)>& edit) {
+  const TName name(section);
+  if (d->Current().FindSection(name) < 0) return;  // no keys: nothing to write
+  TContent& c = d->Editable();
+  if (!c.EditEachKey(c.FindSection(name), edit)) {
+    d->Drop();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
 }
 
 int TIniFile::KeyCount(const QString& section) const {
@@ -1034,6 +1119,7 @@ int TIniFile::KeyCount(const QString& section) const {
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  if (!StorableName(section, true) || !StorableName(key, false)) ThrowUnableToWrite(d->fileName);
   if (!d->Editable().SetValue(TName(section), TName(key), EncodeValue(value))) {
     d->Drop();
     ThrowUnableToWrite(d->fileName);
@@ -1041,7 +1127,22 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
   d->Changed();
 }
 
+void TIniFile::WriteStored(const QString& section, const QString& key, QByteArrayView stored) {
+  if (!StorableName(section, true) || !StorableName(key, false) || stored.contains('\r') ||
+      stored.contains('\n'))
+    ThrowUnableToWrite(d->fileName);
+  // Copied first: the value may lie in the content, which the write can move.
+  const std::string value(stored.data(), size_t(stored.size()));
+  if (!d->Editable().SetValue(TName(section), TName(key),
+                              QByteArrayView(value.data(), qsizetype(value.size())))) {
+    d->Drop();
+    ThrowUnableToWrite(d->fileName);
+  }
+  d->Changed();
+}
+
 bool TIniFile::CopyValue(const QString& section, const QString& fromKey, const QString& toKey) {
+  if (!StorableName(section, true) || !StorableName(toKey, false)) ThrowUnableToWrite(d->fileName);
   if (!d->working && !ValueExists(section, fromKey)) return false;  // no copy made for nothing
   const int copied = d->Editable().CopyValue(TName(section), TName(fromKey), TName(toKey));
   if (copied < 0) return false;
@@ -1074,6 +1175,14 @@ void TIniFile::BeginUpdate() {
 void TIniFile::EndUpdate() {
   if (d->updateDepth == 0) return;
   if (--d->updateDepth == 0) d->Commit();
+}
+
+QString IniValueText(QByteArrayView utf8) {
+  if (!utf8.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(utf8);
+  // A byte-order mark that begins a value is part of it; the plain decoder would drop it.
+  QStringDecoder decoder(QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  return decoder(utf8);
 }
 
 int ParseIniInteger(QByteArrayView utf8, int def) {

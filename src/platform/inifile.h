@@ -9,7 +9,8 @@
 // are kept as they stand; a new key goes at the end of its section; a new section at the end
 // of the file. A refused write throws EIniFileException "Unable to write to <full path>" and
 // leaves the file as it was. A file whose write permission bits are all off is read-only,
-// also for root.
+// also for root. Files up to 1 GiB are read whole; a write that would make a larger one is
+// refused, so every file written here reads back.
 //
 // The first TIniFile asks the C library (glibc) to keep freed blocks of up to 32 MB for reuse
 // instead of returning them to the system at once: each operation on a long playlist
@@ -45,19 +46,38 @@ class TIniFile {
   // Visits the keys of the section in file order, each once (its first line), with the raw
   // UTF-8 bytes of its name and of its value as ReadString sees it. One pass over the section
   // instead of one lookup per key.
+  // With stored set, each value as it stands in the file (quotes kept), as CopyValue copies it.
   void ForEachKey(const QString& section,
-                  const std::function<void(QByteArrayView key, QByteArrayView value)>& visit) const;
+                  const std::function<void(QByteArrayView key, QByteArrayView value)>& visit,
+                  bool stored = false) const;
 
   // A value with blanks at either end, or already enclosed in quotes, is written in double
   // quotes so that it reads back unchanged. Line breaks cannot be stored and become blanks.
+  // A name that would not read back as written (empty, with a line break; a section name
+  // with "]"; a key name with "=" or starting with ";" or "[") is refused like a write to a
+  // read-only file, and nothing is written.
   void WriteString(const QString& section, const QString& key, const QString& value);
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
   // Writes toKey with fromKey's value exactly as it stands in the file (nothing decoded, so
   // nothing lost); false, writing nothing, when fromKey is missing.
   bool CopyValue(const QString& section, const QString& fromKey, const QString& toKey);
+  // Writes the value exactly as it is to stand in the file, as CopyValue does (nothing
+  // encoded). One line only: a line break in it is refused like an unstorable name.
+  void WriteStored(const QString& section, const QString& key, QByteArrayView stored);
   // Removes every line of the key in its section; a missing key writes nothing.
   void DeleteKey(const QString& section, const QString& key);
+
+  // Rewrites many keys of a section in one pass instead of one lookup per key: edit sees each
+  // key as ForEachKey does, with its value as it stands in the file, and says what becomes of
+  // it: kept, given a value as it is to stand in the file (as CopyValue writes), or removed
+  // (as DeleteKey). A value given must stay valid until the pass ends. A write like any other.
+  struct TKeyEdit {
+    enum TAction { Keep, Store, Remove } action = Keep;
+    QByteArrayView value;
+  };
+  void EditEachKey(const QString& section,
+                   const std::function<TKeyEdit(QByteArrayView key, QByteArrayView value)>& edit);
 
   // Batches writes into one commit. Nested calls count; the outermost EndUpdate commits.
   // When that commit is refused, none of the batch's writes stay, on disk or in memory.
@@ -68,6 +88,9 @@ class TIniFile {
   struct Data;
   std::unique_ptr<Data> d;
 };
+
+// A value's UTF-8 as ReadString decodes it (a leading U+FEFF stays part of the text).
+QString IniValueText(QByteArrayView utf8);
 
 // Parses an integer value the way the INI layer does; returns def when it is not a number.
 int ParseIniInteger(const QString& text, int def);

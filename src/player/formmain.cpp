@@ -21,6 +21,7 @@
 #include "player/snapping.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
+#include "playlist/songpaths.h"
 
 bool TimeType = false;
 bool PlaylistVisible = false;
@@ -547,6 +548,10 @@ void TformMain::EjectClick(QObject*) {
   if (!formPlaylist_) return;
   const std::optional<QString> chosen = formPlaylist_->ExecuteOpenDialog();
   if (!chosen) return;
+  if (!CanStoreInPlaylist(*chosen)) {  // as Add File: the file holds one line per key
+    Dialogs().ShowMessage(UnstorableNamesMessage({*chosen}));
+    return;
+  }
   TPlaylistFile().AppendEntry(*chosen, TAppendOrder::FileFirst);
   formPlaylist_->UpdatePlaylist();
 }

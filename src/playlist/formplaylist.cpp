@@ -299,13 +299,12 @@ void TformPlaylist::SyncDblClickTimer() {
     timeDblClick->stop();
 }
 
-// Dropped files: the songs up to the first name that is not one, each appended (drop write
-// order) and followed by a refill.
+// Dropped files: the songs up to the first name that is not one, appended in one write (the
+// same lines, in drop write order, as one append per song) and followed by one refill.
 void TformPlaylist::WMDropFiles(const QList<QUrl>& urls) {
   const TDropWalk walk = WalkDroppedUrls(urls);
-  const TPlaylistFile playlist;
-  for (const QString& song : walk.songs) {
-    playlist.AppendEntry(song, TAppendOrder::VersionFirst);
+  if (!walk.songs.isEmpty()) {
+    TPlaylistFile().AppendEntries(walk.songs, TAppendOrder::VersionFirst);
     UpdatePlaylist();
   }
   if (!walk.unstorable.isEmpty()) Dialogs().ShowMessage(UnstorableNamesMessage(walk.unstorable));

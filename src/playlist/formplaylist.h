@@ -71,7 +71,8 @@ class TformPlaylist : public QWidget {
   void boxPlaylistMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
                           int x, int y);
   void timeDblClickTimer(QObject* sender);
-  // Appends the dropped songs (the drop hook calls it once per drop).
+  // Appends the dropped songs in one write, then refills once (the drop hook calls it once
+  // per drop).
   void WMDropFiles(const QList<QUrl>& urls);
 
   // Where a button's menu opens: its bottom-left corner, in screen coordinates.

@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace {
 const QString kSection = QStringLiteral("playlist");
 const QString kVersion = QStringLiteral("Version");
 const QString kNumberOfEntries = QStringLiteral("NumberOfEntries");
+constexpr qint64 kFreeRows = 65536;
 
 QString FileKey(qint64 n) {
   return QStringLiteral("File") + QString::number(n);
@@ -32,27 +35,9 @@ QString LengthKey(qint64 n) {
   return QStringLiteral("Length") + QString::number(n);
 }
 
-// A key name word + n, built in one buffer reused from call to call.
-class TKey {
- public:
-  explicit TKey(const char* word) : text_(QLatin1StringView(word)), wordSize_(text_.size()) {}
-  const QString& operator()(qint64 n) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    text_.resize(wordSize_ + (end - digits));
-    QChar* out = text_.data() + wordSize_;
-    for (const char* p = digits; p < end; ++p) *out++ = QLatin1Char(*p);
-    return text_;
-  }
+enum class TEntryWord { None, File, Title, Length };
 
- private:
-  QString text_;
-  qsizetype wordSize_;
-};
-
-enum class TEntryWord { None, Title, Length };
-
-// "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it (so
+// "File", "Title" or "Length" + n, any letter case, n in decimal as the program writes it (so
 // that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
 std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   auto startsWith = [&](QByteArrayView word) {  // word in lower case
@@ -63,7 +48,10 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   };
   TEntryWord word = TEntryWord::None;
   QByteArrayView digits;
-  if (startsWith("title")) {
+  if (startsWith("file")) {
+    word = TEntryWord::File;
+    digits = key.sliced(4);
+  } else if (startsWith("title")) {
     word = TEntryWord::Title;
     digits = key.sliced(5);
   } else if (startsWith("length")) {
@@ -86,7 +74,7 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
 struct TLastTitles {
   QString fileName;
   QVector<TPlaylistEntry> entries;
-  QByteArray bytes;                             // the titles' UTF-8, one after another
+  QByteArray bytes;                                 // the titles' UTF-8, one after another
   std::vector<std::pair<qsizetype, qsizetype>> at;  // per row: offset and size; size -1: none
 };
 
@@ -99,7 +87,8 @@ TLastTitles& LastTitles() {
 // 1. "Version" must be 2, else the file is unusable (the reporting variant says why).
 // 2. Silent variant: "NumberOfEntries" must be there and above 0.
 // 3. N = "NumberOfEntries", 1 when missing; 0 or less gives no rows.
-// 4. Rows 1..N with "Title" + n and "Length" + n; gaps read as empty title and 0.
+// 4. Rows 1..N with "Title" + n and "Length" + n; gaps read as empty title and 0. Rows end
+//    at the highest entry number present.
 std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool reporting) {
   const TIniFile ini(fileName);
   // 1.
@@ -122,14 +111,15 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   // 3.
   const int count = ini.ReadInteger(kSection, kNumberOfEntries, 1);
   if (count <= 0) return QVector<TPlaylistEntry>();
-  // 4. A file the program wrote has at least two keys per entry; a larger count is damage,
-  // and rows past the number of keys could only be empty ones.
-  const int rows = std::min(count, std::max(1, ini.KeyCount(kSection)));
+  // 4. Rows run up to the highest entry number present, so that a sparse file still shows its
+  // last entry; a count larger than that is damage and costs nothing. Gaps beyond the first
+  // kFreeRows may not outnumber the entry keys: a far-out number cannot make billions of rows.
+  const qint64 cap = std::min<qint64>(count, std::max<qint64>(kFreeRows, ini.KeyCount(kSection)));
   // The titles of the last read are shared where they are unchanged: a refill after each of
   // many appends would otherwise decode ten thousand titles every time.
   TLastTitles& last = LastTitles();
   if (last.fileName != fileName) last = TLastTitles{fileName, {}, {}, {}};
-  TLastTitles next{fileName, {}, {}, std::vector<std::pair<qsizetype, qsizetype>>(rows, {0, -1})};
+  TLastTitles next{fileName, {}, {}, std::vector<std::pair<qsizetype, qsizetype>>(cap, {0, -1})};
   next.bytes.reserve(last.bytes.size() + 4096);
   auto TitleText = [&](QByteArrayView value, qsizetype row) {
     next.at[row] = {next.bytes.size(), value.size()};
@@ -139,19 +129,27 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
         std::memcmp(last.bytes.constData() + last.at[row].first, value.data(),
                     size_t(value.size())) == 0)
       return last.entries.at(row).Title;
-    return QString::fromUtf8(value);
+    return IniValueText(value);
   };
-  QVector<TPlaylistEntry> entries(rows);
-  for (int n = 1; n <= rows; ++n) entries[n - 1].Number = n;
+  QVector<TPlaylistEntry> entries(cap);
+  for (int n = 1; n <= cap; ++n) entries[n - 1].Number = n;
+  qint64 highest = 0, entryKeys = 0;
   // One pass over the section gives what a lookup of "Title" + n and "Length" + n per row would.
   ini.ForEachKey(kSection, [&](QByteArrayView key, QByteArrayView value) {
     const auto [word, n] = EntryKey(key);
-    if (n < 1 || n > rows) return;
+    if (word == TEntryWord::None || n < 1 || n > count) return;
+    ++entryKeys;
+    highest = std::max(highest, n);
+    if (n > cap) return;
     if (word == TEntryWord::Title)
       entries[n - 1].Title = TitleText(value, n - 1);
     else if (word == TEntryWord::Length)
       entries[n - 1].LengthSeconds = ParseIniInteger(value, 0);
   });
+  const qint64 rows =
+      std::min({cap, std::max<qint64>(1, highest), std::max<qint64>(kFreeRows, entryKeys)});
+  entries.resize(rows);
+  next.at.resize(rows);
   next.entries = entries;
   last = std::move(next);
   return entries;
@@ -233,35 +231,70 @@ QString TPlaylistFile::EntryPath(int n) const {
   return TIniFile(fileName_).ReadString(kSection, FileKey(n), QStringLiteral("0"));
 }
 
+namespace {
+
+// Entries first+1..last move down by one; then the keys of entry last go. Each move is what
+// copying key by key gives: entry k's File and Title take entry k+1's (empty when it has
+// none), its Length takes entry k+1's or goes. Done in two passes over the section instead
+// of a lookup per key: keys that are there are rewritten where they stand, and the keys that
+// were missing are made afterwards in the order the moves would make them, so every line
+// ends up where moving key by key puts it.
+void MoveEntriesDown(TIniFile& ini, qint64 first, qint64 last) {
+  // The values of entries first..last as they stand, per key word (offset, size; size -1:
+  // no key), copied: the rewrite may move the content they lie in.
+  std::string values;
+  std::vector<std::array<std::pair<qsizetype, qsizetype>, 3>> at(size_t(last - first + 1),
+                                                                 {{{0, -1}, {0, -1}, {0, -1}}});
+  ini.ForEachKey(
+      kSection,
+      [&](QByteArrayView key, QByteArrayView value) {
+        const auto [word, n] = EntryKey(key);
+        if (word == TEntryWord::None || n < first || n > last) return;
+        at[size_t(n - first)][int(word) - 1] = {qsizetype(values.size()), value.size()};
+        values.append(value.data(), size_t(value.size()));
+      },
+      true);
+  auto source = [&](qint64 n, int word) -> std::optional<QByteArrayView> {
+    const auto [offset, size] = at[size_t(n - first)][word];
+    if (size < 0) return std::nullopt;
+    return QByteArrayView(values.data() + offset, size);
+  };
+  ini.EditEachKey(kSection, [&](QByteArrayView key, QByteArrayView) -> TIniFile::TKeyEdit {
+    const auto [word, n] = EntryKey(key);
+    if (word == TEntryWord::None || n < first || n > last) return {};
+    if (n == last) return {TIniFile::TKeyEdit::Remove, {}};
+    const auto value = source(n + 1, int(word) - 1);
+    if (value) return {TIniFile::TKeyEdit::Store, *value};
+    if (word == TEntryWord::Length) return {TIniFile::TKeyEdit::Remove, {}};
+    return {TIniFile::TKeyEdit::Store, {}};
+  });
+  const char* const words[] = {"File", "Title", "Length"};
+  for (qint64 k = first; k < last; ++k) {
+    for (int word = 0; word < 3; ++word) {
+      if (source(k, word)) continue;  // rewritten above
+      const auto value = source(k + 1, word);
+      if (value || word != int(TEntryWord::Length) - 1)
+        ini.WriteStored(kSection, QLatin1StringView(words[word]) + QString::number(k),
+                        value.value_or(QByteArrayView()));
+    }
+  }
+}
+
+}  // namespace
+
 // Deleting entry s = index + 1 of a list of count rows:
 // 1. "NumberOfEntries" (1 when missing) is written back one less.
 // 2. Entries s+1..count move down by one; each keeps its own Length or none.
 // 3. The keys of the last entry go.
 void TPlaylistFile::DeleteEntry(int index, int count) const {
   if (index < 0 || index >= count) return;
-  const qint64 last = count;
   TIniFile ini(fileName_);
   ini.BeginUpdate();
   // 1.
   const qint64 entries = ini.ReadInteger(kSection, kNumberOfEntries, 1);
   ini.WriteString(kSection, kNumberOfEntries, QString::number(entries - 1));
-  // 2.
-  // File and Title are read with default empty; Length moves only when it is there.
-  // Key names are built in place: ten thousand moves make sixty thousand of them.
-  TKey fileTo("File"), fileFrom("File"), titleTo("Title"), titleFrom("Title");
-  TKey lengthTo("Length"), lengthFrom("Length");
-  for (qint64 k = qint64(index) + 1; k < last; ++k) {
-    if (!ini.CopyValue(kSection, fileFrom(k + 1), fileTo(k)))
-      ini.WriteString(kSection, fileTo(k), QString());
-    if (!ini.CopyValue(kSection, titleFrom(k + 1), titleTo(k)))
-      ini.WriteString(kSection, titleTo(k), QString());
-    if (!ini.CopyValue(kSection, lengthFrom(k + 1), lengthTo(k)))
-      ini.DeleteKey(kSection, lengthTo(k));
-  }
-  // 3.
-  ini.DeleteKey(kSection, FileKey(last));
-  ini.DeleteKey(kSection, TitleKey(last));
-  ini.DeleteKey(kSection, LengthKey(last));
+  // 2-3.
+  MoveEntriesDown(ini, qint64(index) + 1, count);
   ini.EndUpdate();
 }
 

@@ -31,7 +31,9 @@ class TPlaylistFile {
   // Read entries. The silent variant reports nothing; the reporting variant shows
   // "Playlist does not exists" or the version message through the dialog seam.
   // Nothing when the file is unusable (the caller's list stays as it is).
-  // A damaged "NumberOfEntries" cannot make more rows than the section has keys.
+  // Rows end at the highest entry number present (File, Title or Length), so a damaged
+  // "NumberOfEntries" adds no rows, and a far-out entry number in a damaged file cannot make
+  // more than 65,536 rows or one per entry key.
   std::optional<QVector<TPlaylistEntry>> ReadEntriesSilent() const;
   std::optional<QVector<TPlaylistEntry>> ReadEntriesReporting() const;
 

@@ -8,6 +8,7 @@
 #include "platform/inifile.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
+#include "playlist/songpaths.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
@@ -104,6 +105,8 @@ class TestFormMain : public QObject {
   void titleFollowsMode();
   void reentryDuringLengthRecording();
   void ejectAppendsWithoutLastdir();
+  void ejectRefusesUnstorableNames_data();
+  void ejectRefusesUnstorableNames();
   void repeatMenu();
   void outsideMovesKeepThePlaylistDocked_data();
   void outsideMovesKeepThePlaylistDocked();
@@ -571,6 +574,26 @@ void TestFormMain::ejectAppendsWithoutLastdir() {
   QCOMPARE(rig.Index(), 0);
   QVERIFY(!TIniFile(rig.dir.File("settings.ini")).ValueExists("main", "lastdir"));
   QVERIFY(!rig.main->Playing);
+}
+
+void TestFormMain::ejectRefusesUnstorableNames_data() {
+  QTest::addColumn<QString>("name");
+  QTest::newRow("line feed") << "two\nlines.mp3";
+  QTest::newRow("carriage return") << "two\rlines.mp3";
+  QTest::newRow("line feed in the folder") << "new\nfolder/song.mp3";
+}
+
+void TestFormMain::ejectRefusesUnstorableNames() {
+  QFETCH(QString, name);
+  TRig rig(1);
+  const QByteArray before = rig.dir.Read("lastplay.dat");
+  const QString song = rig.dir.File(name);
+  rig.dialogs->openFileAnswers.push_back(song);
+  rig.main->EjectClick(nullptr);
+  // The same message as Add File gives, and nothing written.
+  QCOMPARE(rig.dialogs->messages, QStringList{UnstorableNamesMessage({song})});
+  QCOMPARE(rig.dir.Read("lastplay.dat"), before);
+  QCOMPARE(rig.playlist->boxPlaylist->Count(), 1);
 }
 
 void TestFormMain::repeatMenu() {

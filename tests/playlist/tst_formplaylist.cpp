@@ -161,7 +161,9 @@ class TestFormPlaylist : public QObject {
   void Drops_data();
   void Drops();
   void DropOnPlayerWindowIsHandledOnce();
-  void DropRefillsAfterEachFile();
+  void DropRefillsOnce();
+  void DropEqualsAppendingOneByOne_data();
+  void DropEqualsAppendingOneByOne();
   void NonFileDragIsRefused();
   void DropOnReadOnlyPlaylistStopsAtTheFailingFile();
 
@@ -386,7 +388,8 @@ void TestFormPlaylist::RefillShowsEveryChange_data() {
   QTest::addColumn<QStringList>("rows");
   const QByteArray base = PlaylistText({"a.mp3", "b.mp3", "c.mp3"});
   QTest::newRow("unchanged") << base
-                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)"};
+                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)",
+                                            "3. c.mp3 (0:00)"};
   QTest::newRow("a length recorded")
       << base + "Length2=100\n"
       << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (1:40)", "3. c.mp3 (0:00)"};
@@ -841,16 +844,53 @@ void TestFormPlaylist::DropOnPlayerWindowIsHandledOnce() {
   QVERIFY(dir_->Read("lastplay.dat").startsWith("[playlist]\nVersion=2\nNumberOfEntries="));
 }
 
-void TestFormPlaylist::DropRefillsAfterEachFile() {
+void TestFormPlaylist::DropRefillsOnce() {
   dir_->Write("lastplay.dat", PlaylistText({"x.mp3"}));
   TformPlaylist& form = Create();
-  // Each refill during the drop is seen by the list as one more row.
+  // The refill after the drop already sees every dropped song.
   QStringList seen;
   connect(&form, &TformPlaylist::playlistUpdated,
           [&] { seen << QString::number(form.boxPlaylist->Count()); });
   QVERIFY(Drop(&form, Files({music_->filePath("1.mp3"), music_->filePath("2.mp3"),
                              music_->filePath("3.mp3"), music_->filePath("4.mp3")})));
-  QCOMPARE(seen, (QStringList{"2", "3", "4", "5"}));
+  QCOMPARE(seen, QStringList{"5"});
+  // A drop without a song refills nothing.
+  QVERIFY(Drop(&form, Files({music_->filePath("notes.txt"), music_->filePath("5.mp3")})));
+  QCOMPARE(seen, QStringList{"5"});
+}
+
+void TestFormPlaylist::DropEqualsAppendingOneByOne_data() {
+  QTest::addColumn<QByteArray>("before");  // "<none>": no playlist file
+  QTest::addColumn<int>("songs");
+  QTest::newRow("no file, one song") << QByteArray("<none>") << 1;
+  QTest::newRow("no file, many songs") << QByteArray("<none>") << 40;
+  QTest::newRow("two entries") << PlaylistText({"a.mp3", "b.mp3"}) << 5;
+  QTest::newRow("version 1 file") << PlaylistText({"a.mp3"}, 1) << 3;
+  QTest::newRow("count missing, stale entry keys")
+      << QByteArray("[playlist]\nFile1=/old.mp3\nTitle1=old.mp3\nLength2=9\nVersion=2\n") << 3;
+  QTest::newRow("windows line endings, other sections")
+      << QByteArray(
+             "[main]\r\nx=1\r\n[PLAYLIST]\r\nnumberofentries=1\r\nFile1=/a.mp3\r\n"
+             "[more]\r\ny=2")
+      << 4;
+}
+
+void TestFormPlaylist::DropEqualsAppendingOneByOne() {
+  QFETCH(QByteArray, before);
+  QFETCH(int, songs);
+  if (before != "<none>") dir_->Write("lastplay.dat", before);
+  QTemporaryDir other;
+  const QString byHandPath = other.filePath("lastplay.dat");
+  if (before != "<none>") QVERIFY(QFile::copy(Playlist(), byHandPath));
+  QStringList paths;
+  for (int i = 0; i < songs; ++i) paths << music_->filePath(QString("song %1.mp3").arg(i));
+  TformPlaylist& form = Create();
+  QVERIFY(Drop(&form, Files(paths)));
+  const TPlaylistFile byHand(byHandPath);
+  for (const QString& path : paths) byHand.AppendEntry(path, TAppendOrder::VersionFirst);
+  QFile a(Playlist()), b(byHandPath);
+  QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  QCOMPARE(a.readAll(), b.readAll());
 }
 
 void TestFormPlaylist::NonFileDragIsRefused() {

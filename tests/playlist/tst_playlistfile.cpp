@@ -178,28 +178,66 @@ class TestPlaylistFile : public QObject {
     if (exists) QCOMPARE(Content(), content);
   }
 
-  void damagedCountStaysBounded_data() {
+  void rowsEndAtTheHighestEntry_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("rows");
-    // At most one row per key of the section.
+    QTest::addColumn<QString>("lastRow");
     QTest::newRow("two billion, two entries")
-        << PlaylistOf(2).replace("NumberOfEntries=2", "NumberOfEntries=2000000000") << 6;
-    QTest::newRow("largest count, an entry far out")
+        << PlaylistOf(2).replace("NumberOfEntries=2", "NumberOfEntries=2000000000") << 2
+        << "2. song2.mp3 (0:00)";
+    QTest::newRow("count in hex, no entries")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=0x7FFFFFFF"}) << 1 << "1.  (0:00)";
+    QTest::newRow("only entry 100 of 100")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "File100=/m/a.mp3",
+                  "Title100=a.mp3"})
+        << 100 << "100. a.mp3 (0:00)";
+    QTest::newRow("only a File key far out")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "Title1=a.mp3",
+                  "file70=/m/b.mp3"})
+        << 70 << "70.  (0:00)";
+    QTest::newRow("only a Length key far out")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=100", "Length40=61"}) << 40
+        << "40.  (1:01)";
+    QTest::newRow("keys above the count do not count")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=5", "Title2=b.mp3", "File9=/m/x.mp3",
+                  "Title9=x.mp3"})
+        << 2 << "2. b.mp3 (0:00)";
+    QTest::newRow("other keys with numbers do not count")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=50", "Title1=a.mp3", "Path40=x",
+                  "File040=/m/y.mp3"})
+        << 1 << "1. a.mp3 (0:00)";
+    QTest::newRow("far-out entry in a damaged file")
         << Lines(
                {"[playlist]", "Version=2", "NumberOfEntries=2147483647", "Title2147483647=far.mp3"})
-        << 3;
-    QTest::newRow("count in hex") << Lines(
-                                         {"[playlist]", "Version=2", "NumberOfEntries=0x7FFFFFFF"})
-                                  << 2;
+        << 65536 << "65536.  (0:00)";
+    QTest::newRow("far-out entry, count missing")
+        << Lines({"[playlist]", "Version=2", "Title2147483647=far.mp3"}) << 1 << "1.  (0:00)";
   }
-  void damagedCountStaysBounded() {
+  void rowsEndAtTheHighestEntry() {
     QFETCH(QByteArray, content);
     QFETCH(int, rows);
+    QFETCH(QString, lastRow);
     SetContent(content);
     const auto entries = TPlaylistFile().ReadEntriesReporting();
     QVERIFY(entries.has_value());
     QCOMPARE(entries->size(), rows);
-    QCOMPARE(TPlaylistFile().ReadEntriesSilent()->size(), rows);
+    QCOMPARE(TPlaylistFile::EntryText(entries->last()), lastRow);
+    QCOMPARE(entries->last().Number, rows);
+    const auto silent = TPlaylistFile().ReadEntriesSilent();
+    if (silent) QCOMPARE(silent->size(), rows);
+  }
+
+  void sparseLastEntryPlays() {
+    SetContent(Lines(
+        {"[playlist]", "Version=2", "NumberOfEntries=100", "File100=/m/a.mp3", "Title100=a.mp3"}));
+    const TPlaylistFile file;
+    QCOMPARE(file.ReadEntriesSilent()->size(), 100);
+    QCOMPARE(file.EntryPath(100), "/m/a.mp3");
+    QCOMPARE(file.EntryPath(99), "0");
+    // Appending goes on after the count, and deleting the last row removes entry 100.
+    file.DeleteEntry(99, 100);
+    QCOMPARE(file.EntryPath(100), "0");
+    QCOMPARE(file.ReadEntriesSilent()->size(), 1);
   }
 
   void damagedFiles_data() {
@@ -216,6 +254,12 @@ class TestPlaylistFile : public QObject {
         << QByteArrayLiteral("[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=a\0b.mp3\n")
         << QStringList{QString("1. a") + QChar(0) + "b.mp3 (0:00)"}
         << QByteArrayLiteral("[playlist]\nVersion=2\n") << QByteArray();
+    QTest::newRow("title starting with a byte-order mark")
+        << QByteArray(
+               "[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=\xEF\xBB\xBF"
+               "b.mp3\n")
+        << QStringList{"1. " + QString(QChar(0xFEFF)) + "b.mp3 (0:00)"}
+        << QByteArray("[playlist]\nVersion=2\n") << QByteArray();
     QTest::newRow("invalid UTF-8 title")
         << QByteArray("[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=\xff.mp3\n")
         << QStringList{"1. " + QString(QChar(QChar::ReplacementCharacter)) + ".mp3 (0:00)"}
@@ -309,9 +353,9 @@ class TestPlaylistFile : public QObject {
                                "NumberOfEntries=1", "Version=2"}));
     file.AppendEntry("/music/Red.mp3", TAppendOrder::FileFirst);
     QVERIFY(file.RecordLength(1, 215000));
-    QCOMPARE(Content(), Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3",
-                               "NumberOfEntries=2", "Version=2", "File2=/music/Red.mp3",
-                               "Title2=Red.mp3", "Length1=215"}));
+    QCOMPARE(Content(),
+             Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3", "NumberOfEntries=2",
+                    "Version=2", "File2=/music/Red.mp3", "Title2=Red.mp3", "Length1=215"}));
   }
 
   void appendVersionFirstFromScratch() {
@@ -506,6 +550,71 @@ class TestPlaylistFile : public QObject {
     SetContent(start);
     TPlaylistFile().DeleteEntry(index, count);
     QCOMPARE(Content(), expected);
+  }
+
+  // Whatever path the delete takes, the file is the one that moving key by key through the
+  // INI layer gives.
+  void deleteEqualsMovingKeyByKey_data() {
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("count");
+    QTest::newRow("program-written, lengths here and there")
+        << PlaylistOf(40, {1, 2, 5, 17, 39, 40}) << 3 << 40;
+    QTest::newRow("CRLF, other letter case, quoted and blank-padded values")
+        << QByteArray(
+               "[playlist]\r\nfile1=\" /a.mp3 \"\r\nTITLE1 = 'a'\r\nNumberOfEntries=3\r\n"
+               "Version=2\r\nFile2=/b.mp3\r\ntitle2=b.mp3\r\nFILE3 =  /c.mp3\r\n"
+               "Title3=\"c\"\r\nlength3=7\r\nLength2=8\r\nLength1=9")
+        << 0 << 3;
+    QTest::newRow("repeated keys, comments, keys above the list, other sections")
+        << QByteArray(
+               "[other]\nFile1=x\n[playlist]\nFile1=/a.mp3\nTitle1=a\n;File2=no\n"
+               "File2=/b.mp3\nFile2=/b2.mp3\nTitle2=b\nFile3=/c.mp3\nTitle3=c\n"
+               "Title3=c2\nFile4=/d.mp3\nTitle4=d\nLength4=4\nTitle01=x\n"
+               "NumberOfEntries=4\nVersion=2\n[playlist]\nFile2=/hidden.mp3\n")
+        << 1 << 3;
+    QTest::newRow("a title missing in the middle")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=4", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "File3=/c.mp3", "Title3=c", "File4=/d.mp3", "Title4=d"})
+        << 0 << 4;
+    QTest::newRow("a length to be made")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "Title2=b", "File3=/c.mp3", "Title3=c", "Length3=30"})
+        << 0 << 3;
+    QTest::newRow("last entry's keys missing")
+        << Lines({"[playlist]", "Version=2", "NumberOfEntries=3", "File1=/a.mp3", "Title1=a",
+                  "File2=/b.mp3", "Title2=b", "Length2=5"})
+        << 0 << 3;
+    QTest::newRow("no section yet") << QByteArray("[main]\nx=1\n") << 0 << 2;
+  }
+  void deleteEqualsMovingKeyByKey() {
+    QFETCH(QByteArray, start);
+    QFETCH(int, index);
+    QFETCH(int, count);
+    SetContent(start);
+    TPlaylistFile().DeleteEntry(index, count);
+    const QByteArray result = Content();
+    SetContent(start);
+    {
+      TIniFile ini(Path());
+      ini.BeginUpdate();
+      ini.WriteInteger("playlist", "NumberOfEntries",
+                       ini.ReadInteger("playlist", "NumberOfEntries", 1) - 1);
+      for (int k = index + 1; k < count; ++k) {
+        for (const QString word : {"File", "Title"}) {
+          const QString to = word + QString::number(k), from = word + QString::number(k + 1);
+          if (!ini.CopyValue("playlist", from, to)) ini.WriteString("playlist", to, "");
+        }
+        const QString to = "Length" + QString::number(k);
+        if (!ini.CopyValue("playlist", "Length" + QString::number(k + 1), to))
+          ini.DeleteKey("playlist", to);
+      }
+      for (const QString word : {"File", "Title", "Length"})
+        ini.DeleteKey("playlist", word + QString::number(count));
+      ini.EndUpdate();
+    }
+    QCOMPARE(result, Content());
+    QVERIFY(result != start);
   }
 
   void deleteEachPositionKeepsOrder() {
