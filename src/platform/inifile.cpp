@@ -845,7 +845,11 @@ Loaded Load(const QString& path) {
     result.readable = false;
     return result;
   }
-  QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+  // Room behind the bytes for the lines the next edits add: the arena grows in place instead
+  // of being copied whole for the first new line (megabytes for a long playlist).
+  QByteArray bytes;
+  bytes.reserve(static_cast<qsizetype>(st.st_size) + 1 + 65536 + st.st_size / 64);
+  bytes.resize(static_cast<qsizetype>(st.st_size) + 1);
   qsizetype got = 0;
   for (;;) {
     if (got == bytes.size()) {

@@ -148,8 +148,12 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   });
   const qint64 rows =
       std::min({cap, std::max<qint64>(1, highest), std::max<qint64>(kFreeRows, entryKeys)});
-  entries.resize(rows);
-  next.at.resize(rows);
+  if (rows < cap) {  // a damaged count: the room for it goes back
+    entries.resize(rows);
+    entries.squeeze();
+    next.at.resize(size_t(rows));
+    next.at.shrink_to_fit();
+  }
   next.entries = entries;
   last = std::move(next);
   return entries;
