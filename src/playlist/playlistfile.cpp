@@ -5,7 +5,6 @@
 #include <QFile>
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
