@@ -122,29 +122,6 @@ class TestDtHintPanel : public QObject {
     QCOMPARE(panel->ListBox(), list);
   }
 
-  void panelForAVeryLongItem_data() {
-    QTest::addColumn<int>("characters");
-    QTest::newRow("a thousand") << 1000;
-    QTest::newRow("a million") << 1000000;
-  }
-  void panelForAVeryLongItem() {
-    QFETCH(int, characters);
-    const QString text = "1. " + QString(characters, QLatin1Char('W')) + ".mp3 (0:00)";
-    list->SetItems({text});
-    HoverTo(list->ItemRect(0).center());
-    TdtHintPanel* panel = list->HintPanel();
-    QVERIFY(panel);
-    QCOMPARE(panel->Caption(), text);
-    // As wide as the text, or wider than any screen when the text is wider still.
-    const int width = TextWidth(ListFont(), text.left(1000 + 16));
-    if (characters <= 1000)
-      QCOMPARE(panel->width(), width + 8);
-    else
-      QVERIFY(panel->width() >= (1 << 20));
-    const QImage image = panel->grab().toImage();
-    QVERIFY(!image.isNull());
-  }
-
   void panelLooks() {
     HoverTo(list->ItemRect(1).center());
     TdtHintPanel* panel = list->HintPanel();
