@@ -85,6 +85,13 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+// A value given as it is to stand in the file reads back the same: one line, no blanks at
+// either end (reading trims them).
+bool StorableStoredValue(QByteArrayView value) {
+  return !value.contains('\r') && !value.contains('\n') &&
+         (value.isEmpty() || (!IsBlank(value.front()) && !IsBlank(value.back())));
+}
+
 // Eight bytes at a time, ASCII letters lower-cased (bytes from 0x80 up are left alone).
 uint64_t LowerWord(uint64_t w) {
   constexpr uint64_t ones = 0x0101010101010101ULL;
@@ -179,7 +186,8 @@ class TContent {
   // Both return false when the content would grow beyond what is held in memory.
   bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
   // The key lines visited as by ForEachKey, each kept, rewritten or removed as edit says;
-  // false when the content would grow beyond what is held in memory.
+  // false when a value would not read back as given or the content would grow beyond what
+  // is held in memory (the edits made so far are then to be dropped).
   template <typename Edit>
   bool EditEachKey(int32_t section, Edit&& edit);
   bool DeleteKey(QByteArrayView section, QByteArrayView key);
@@ -553,6 +561,7 @@ bool TContent::EditEachKey(int32_t section, Edit&& edit) {
     if (l.kind != kKey || l.dead || l.repeated || l.section != section) continue;
     const TIniFile::TKeyEdit change = edit(Name(l), Value(i));
     if (change.action == TIniFile::TKeyEdit::Store) {
+      if (!StorableStoredValue(change.value)) return false;
       // As SetValue does with a key that is there: spelling and terminator kept.
       const QByteArrayView eol(arena_.constData() + l.start + l.size - l.eolLen, l.eolLen);
       if (!PutKeyLine(i, Name(l), change.value, eol)) return false;
@@ -1132,8 +1141,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 }
 
 void TIniFile::WriteStored(const QString& section, const QString& key, QByteArrayView stored) {
-  if (!StorableName(section, true) || !StorableName(key, false) || stored.contains('\r') ||
-      stored.contains('\n'))
+  if (!StorableName(section, true) || !StorableName(key, false) || !StorableStoredValue(stored))
     ThrowUnableToWrite(d->fileName);
   // Copied first: the value may lie in the content, which the write can move.
   const std::string value(stored.data(), size_t(stored.size()));

@@ -497,6 +497,8 @@ class TestIniFile : public QObject {
     QTest::newRow("empty") << QByteArray() << "";
     QTest::newRow("line feed") << QByteArray("a\nb=1") << "<refused>";
     QTest::newRow("carriage return") << QByteArray("a\rb") << "<refused>";
+    QTest::newRow("blank in front") << QByteArray(" a") << "<refused>";
+    QTest::newRow("tab behind") << QByteArray("a\t") << "<refused>";
   }
   void writeStored() {
     QFETCH(QByteArray, stored);
