@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include "audio/outputvolume.h"
+#include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -14,9 +16,7 @@
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 #include "platform/skinbitmap.h"
-#include "controls/dtlistbox.h"
 #include "platform/timetext.h"
-#include "audio/outputvolume.h"
 #include "player/snapping.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
@@ -170,45 +170,40 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
   connect(lablSongName, &TLabel::OnMouseDown, this,
           [this](Qt::MouseButton button, QPoint) { imgMainMouseDown(lablSongName, button); });
   connect(menuRepeat, &QMenu::aboutToShow, this, [this] { menuRepeatPopup(menuRepeat); });
-  connect(itemRepeatFile, &QAction::triggered, this, [this] { itemRepeatFileClick(itemRepeatFile); });
+  connect(itemRepeatFile, &QAction::triggered, this,
+          [this] { itemRepeatFileClick(itemRepeatFile); });
   connect(itemRepeatPlaylist, &QAction::triggered, this,
           [this] { itemRepeatPlaylistClick(itemRepeatPlaylist); });
-  connect(itemRepeatNone, &QAction::triggered, this, [this] { itemRepeatNoneClick(itemRepeatNone); });
+  connect(itemRepeatNone, &QAction::triggered, this,
+          [this] { itemRepeatNoneClick(itemRepeatNone); });
   connect(timeProgress, &QTimer::timeout, this, [this] { timeProgressTimer(timeProgress); });
   connect(Mp3MediaPlayer, &TMediaPlayer::OnNotify, this,
           [this](QObject* sender) { Mp3MediaPlayerNotify(sender); });
 
-  barSongProgress->SetOnMouseDown(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseDown(sender, b, x, y);
-      });
-  barSongProgress->SetOnMouseMove(
-      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseMove(sender, x, y);
-      });
-  barSongProgress->SetOnMouseUp(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barSongProgressMouseUp(sender, b, x, y);
-      });
-  barVolume->SetOnMouseDown(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseDown(sender, b, x, y);
-      });
-  barVolume->SetOnMouseMove(
-      [this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseMove(sender, x, y);
-      });
-  barVolume->SetOnMouseUp(
-      [this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
-        barVolumeMouseUp(sender, b, x, y);
-      });
+  barSongProgress->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
+                                         int x,
+                                         int y) { barSongProgressMouseDown(sender, b, x, y); });
+  barSongProgress->SetOnMouseMove([this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers,
+                                         int x, int y) { barSongProgressMouseMove(sender, x, y); });
+  barSongProgress->SetOnMouseUp([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
+                                       int x, int y) { barSongProgressMouseUp(sender, b, x, y); });
+  barVolume->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x,
+                                   int y) { barVolumeMouseDown(sender, b, x, y); });
+  barVolume->SetOnMouseMove([this](QObject* sender, Qt::MouseButtons, Qt::KeyboardModifiers, int x,
+                                   int y) { barVolumeMouseMove(sender, x, y); });
+  barVolume->SetOnMouseUp([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers, int x,
+                                 int y) { barVolumeMouseUp(sender, b, x, y); });
 }
 
 TformMain::~TformMain() = default;
 
-void TformMain::SetPlaylistWindow(TformPlaylist* playlist) { formPlaylist_ = playlist; }
+void TformMain::SetPlaylistWindow(TformPlaylist* playlist) {
+  formPlaylist_ = playlist;
+}
 
-QString TformMain::ChangeToTime(int32_t ms) { return ::ChangeToTime(ms); }
+QString TformMain::ChangeToTime(int32_t ms) {
+  return ::ChangeToTime(ms);
+}
 
 void TformMain::LoadImage(TImage* image, const QString& relativeName) {
   image->LoadFromSkin(relativeName);
@@ -505,7 +500,9 @@ void TformMain::butnRepeatClick(QObject*) {
   menuRepeat->popup(QPoint(corner.x() - menuSize.width(), corner.y()));
 }
 
-void TformMain::menuRepeatPopup(QObject*) { LoadImage(butnRepeat, "\\skin\\repeat0.bmp"); }
+void TformMain::menuRepeatPopup(QObject*) {
+  LoadImage(butnRepeat, "\\skin\\repeat0.bmp");
+}
 
 void TformMain::itemRepeatFileClick(QObject*) {
   RepeatMode = 1;
@@ -673,9 +670,13 @@ void TformMain::DockPlaylist() {
   if (formPlaylist_) formPlaylist_->move(x(), y() + height());
 }
 
-QRect TformMain::PlayerGeometry() const { return QRect(pos(), size()); }
+QRect TformMain::PlayerGeometry() const {
+  return QRect(pos(), size());
+}
 
-void TformMain::SetSongLabel(const QString& text) { lablSongName->setText(text); }
+void TformMain::SetSongLabel(const QString& text) {
+  lablSongName->setText(text);
+}
 
 void TformMain::butnPlaylistClick(QObject*) {
   if (::PlaylistVisible) {
@@ -693,9 +694,13 @@ void TformMain::butnPlaylistClick(QObject*) {
   }
 }
 
-void TformMain::butnMinimizeClick(QObject*) { showMinimized(); }
+void TformMain::butnMinimizeClick(QObject*) {
+  showMinimized();
+}
 
-void TformMain::butnExitClick(QObject*) { QApplication::quit(); }
+void TformMain::butnExitClick(QObject*) {
+  QApplication::quit();
+}
 
 void TformMain::closeEvent(QCloseEvent* event) {
   // Closing the player window from the desktop ends the program like the exit button.

@@ -2,11 +2,11 @@
 // the test is the clock and sends the end-of-song notices.
 #include <QtTest>
 
+#include "audio/outputvolume.h"
 #include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
-#include "audio/outputvolume.h"
 #include "playlist/formplaylist.h"
 #include "playlist/songpaths.h"
 #include "support/fakeaudioengine.h"
@@ -136,17 +136,26 @@ void TestFormMain::stateTable_data() {
   QTest::addColumn<QString>("action");
   QTest::addColumn<bool>("playing");
   QTest::addColumn<bool>("paused");
-  QTest::addColumn<int>("opens");      // further Opens caused by the action
+  QTest::addColumn<int>("opens");        // further Opens caused by the action
   QTest::addColumn<qint64>("playFrom");  // last Play's start, -1 for none
-  QTest::newRow("idle, play") << "idle" << "play" << true << false << 1 << qint64(0);
-  QTest::newRow("idle, pause") << "idle" << "pause" << false << false << 0 << qint64(-1);
-  QTest::newRow("idle, stop") << "idle" << "stop" << false << false << 0 << qint64(-1);
-  QTest::newRow("playing, play") << "playing" << "play" << true << false << 1 << qint64(0);
-  QTest::newRow("playing, pause") << "playing" << "pause" << true << true << 0 << qint64(-1);
-  QTest::newRow("playing, stop") << "playing" << "stop" << false << false << 0 << qint64(-1);
-  QTest::newRow("paused, play") << "paused" << "play" << true << false << 1 << qint64(4000);
-  QTest::newRow("paused, pause") << "paused" << "pause" << true << false << 0 << qint64(4000);
-  QTest::newRow("paused, stop") << "paused" << "stop" << false << true << 0 << qint64(-1);
+  QTest::newRow("idle, play") << "idle"
+                              << "play" << true << false << 1 << qint64(0);
+  QTest::newRow("idle, pause") << "idle"
+                               << "pause" << false << false << 0 << qint64(-1);
+  QTest::newRow("idle, stop") << "idle"
+                              << "stop" << false << false << 0 << qint64(-1);
+  QTest::newRow("playing, play") << "playing"
+                                 << "play" << true << false << 1 << qint64(0);
+  QTest::newRow("playing, pause") << "playing"
+                                  << "pause" << true << true << 0 << qint64(-1);
+  QTest::newRow("playing, stop") << "playing"
+                                 << "stop" << false << false << 0 << qint64(-1);
+  QTest::newRow("paused, play") << "paused"
+                                << "play" << true << false << 1 << qint64(4000);
+  QTest::newRow("paused, pause") << "paused"
+                                 << "pause" << true << false << 0 << qint64(4000);
+  QTest::newRow("paused, stop") << "paused"
+                                << "stop" << false << true << 0 << qint64(-1);
 }
 
 void TestFormMain::stateTable() {
@@ -183,16 +192,16 @@ void TestFormMain::nextAndPrev_data() {
   QTest::addColumn<int>("count");
   QTest::addColumn<int>("start");
   QTest::addColumn<bool>("playing");
-  QTest::addColumn<int>("index");    // selection afterwards
-  QTest::addColumn<int>("played");   // entry number opened by the operation, 0 for none
+  QTest::addColumn<int>("index");     // selection afterwards
+  QTest::addColumn<int>("played");    // entry number opened by the operation, 0 for none
   QTest::addColumn<bool>("stopped");  // the song was stopped
   // No repeating.
   QTest::newRow("next, none, first") << "next" << 0 << 4 << 0 << false << 1 << 0 << false;
   QTest::newRow("next, none, middle, playing") << "next" << 0 << 4 << 1 << true << 2 << 3 << false;
   QTest::newRow("next, none, last, playing") << "next" << 0 << 4 << 3 << true << 3 << 0 << true;
   QTest::newRow("next, none, no selection") << "next" << 0 << 4 << -1 << false << 0 << 0 << false;
-  QTest::newRow("prev, none, first, playing restarts") << "prev" << 0 << 4 << 0 << true << 0 << 1
-                                                      << false;
+  QTest::newRow("prev, none, first, playing restarts")
+      << "prev" << 0 << 4 << 0 << true << 0 << 1 << false;
   QTest::newRow("prev, none, middle") << "prev" << 0 << 4 << 2 << false << 1 << 0 << false;
   QTest::newRow("prev, none, no selection") << "prev" << 0 << 4 << -1 << false << -1 << 0 << false;
   // Repeat file: the current entry starts, playing or not.
@@ -203,8 +212,8 @@ void TestFormMain::nextAndPrev_data() {
   QTest::newRow("next, playlist, last wraps") << "next" << 2 << 4 << 3 << true << 0 << 1 << false;
   QTest::newRow("next, playlist, middle") << "next" << 2 << 4 << 1 << false << 2 << 0 << false;
   QTest::newRow("prev, playlist, first wraps") << "prev" << 2 << 4 << 0 << true << 3 << 4 << false;
-  QTest::newRow("prev, playlist, no selection") << "prev" << 2 << 4 << -1 << false << -1 << 0
-                                                << false;
+  QTest::newRow("prev, playlist, no selection")
+      << "prev" << 2 << 4 << -1 << false << -1 << 0 << false;
   QTest::newRow("next, playlist, single") << "next" << 2 << 1 << 0 << true << 0 << 1 << false;
   QTest::newRow("prev, none, single, playing") << "prev" << 0 << 1 << 0 << true << 0 << 1 << false;
   QTest::newRow("next, none, single, playing") << "next" << 0 << 1 << 0 << true << 0 << 0 << true;
@@ -230,8 +239,9 @@ void TestFormMain::nextAndPrev() {
   else
     rig.main->PrevClick(nullptr);
   QTEST(rig.Index(), "index");
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QCOMPARE(rig.fake->stopCount > stopsBefore, stopped);
   QCOMPARE(rig.main->ResumePosition, 0u);
 }
@@ -257,8 +267,9 @@ void TestFormMain::endOfSong() {
   rig.PlayRow(start);
   rig.EndSong();
   QTEST(rig.Index(), "index");
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QTEST(ApplicationTitle(), "title");
   QCOMPARE(rig.main->Playing, played != 0);
 }
@@ -302,8 +313,9 @@ void TestFormMain::missingFilesAreSkipped() {
   rig.main->RepeatMode = mode;
   rig.Select(start);
   rig.main->PlayClick(nullptr);
-  QCOMPARE(rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
-           played);
+  QCOMPARE(
+      rig.fake->opened.isEmpty() ? 0 : rig.fake->opened.back().section('/', -1).chopped(4).toInt(),
+      played);
   QVERIFY(rig.dialogs->messages.isEmpty());
 }
 
@@ -445,8 +457,8 @@ void TestFormMain::seeking_data() {
   QTest::addColumn<int>("releaseX");
   QTest::addColumn<int>("target");
   QTest::newRow("middle") << qint64(225000) << 160 << 160 << 112500;
-  QTest::newRow("past the right end keeps the last value") << qint64(225000) << 300 << 400
-                                                           << 210937;
+  QTest::newRow("past the right end keeps the last value")
+      << qint64(225000) << 300 << 400 << 210937;
   QTest::newRow("exactly the right end") << qint64(225000) << 10 << 320 << 225000;
   QTest::newRow("past the left end") << qint64(225000) << 100 << -5 << 70312;
   QTest::newRow("two hours, no overflow") << qint64(7200000) << 10 << 300 << 6750000;
