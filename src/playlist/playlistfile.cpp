@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -246,6 +247,8 @@ void MoveEntriesDown(TIniFile& ini, qint64 first, qint64 last) {
   // The values of entries first..last as they stand, per key word (offset, size; size -1:
   // no key), copied: the rewrite may move the content they lie in.
   std::string values;
+  values.reserve(
+      size_t(std::max<qint64>(0, QFileInfo(ini.FileName()).size())));  // a bound, roughly
   std::vector<std::array<std::pair<qsizetype, qsizetype>, 3>> at(size_t(last - first + 1),
                                                                  {{{0, -1}, {0, -1}, {0, -1}}});
   ini.ForEachKey(
