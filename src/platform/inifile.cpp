@@ -247,6 +247,8 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
   const auto estimate = static_cast<size_t>(std::min(lineFeeds, n / 3) + 2);
   c.lines_.reserve(estimate);
   c.Reserve(estimate);
+  // Only a file with a carriage return somewhere needs each line searched for one.
+  const bool anyCr = std::memchr(p, '\r', size_t(n)) != nullptr;
   bool eolChosen = false;
   int32_t currentSection = -1;
   std::vector<int32_t> keyLines;  // indexed after the split, in file order
@@ -259,7 +261,7 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
       nextLf = lf ? static_cast<const char*>(lf) - p : n;
     }
     // A lone carriage return ends a line too.
-    const void* cr = std::memchr(p + pos, '\r', nextLf - pos);
+    const void* cr = anyCr ? std::memchr(p + pos, '\r', nextLf - pos) : nullptr;
     const qsizetype end = cr ? static_cast<const char*>(cr) - p : nextLf;
     uint8_t eolLen = 0;
     if (end < n) eolLen = (p[end] == '\r' && end + 1 < n && p[end + 1] == '\n') ? 2 : 1;
