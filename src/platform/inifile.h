@@ -34,7 +34,7 @@ class TIniFile {
   bool FileExists() const;  // whether the file existed when it was read
 
   // The value as text: blanks around it trimmed, one pair of enclosing quotes removed,
-  // decoded as UTF-8. Read whole (no length limit).
+  // decoded as UTF-8 (a leading U+FEFF stays part of it). Read whole (no length limit).
   QString ReadString(const QString& section, const QString& key, const QString& def) const;
   // Decimal, or hexadecimal after "0x"/"0X" (longer than two characters); otherwise def.
   int ReadInteger(const QString& section, const QString& key, int def) const;
@@ -73,7 +73,8 @@ class TIniFile {
   // key as ForEachKey does, with its value as it stands in the file, and says what becomes of
   // it: kept, given a value as it is to stand in the file (as CopyValue writes), or removed
   // (as DeleteKey). A value given must stay valid until the pass ends, and read back as given
-  // (as for WriteStored); otherwise the whole pass is refused. A write like any other.
+  // (as for WriteStored); otherwise the pass is refused and, since it cannot be undone
+  // halfway, the writes of an open batch go with it. A write like any other.
   struct TKeyEdit {
     enum TAction { Keep, Store, Remove } action = Keep;
     QByteArrayView value;
