@@ -39,6 +39,7 @@ bool HasImage(const QImage& image) {
 }
 
 constexpr int kMaxItemHeight = 255;
+constexpr int kHintWidthLimit = 1 << 20;  // pixels
 
 }  // namespace
 
@@ -666,7 +667,8 @@ void TdtListBox::UpdateHint(int x, int y) {
   // 3.
   const QString& text = items_[index];
   const QFontMetrics metrics(hintFont);
-  const int textWidth = metrics.horizontalAdvance(text);
+  // Wider than any screen is wide enough: a damaged playlist's title can be megabytes long.
+  const int textWidth = AdvanceUpTo(text, metrics, kHintWidthLimit);
   if (textWidth + 2 <= ClientWidth()) return;
 
   auto* panel = new TdtHintPanel(this);
@@ -712,7 +714,7 @@ void TdtListBox::HintAfterSelectionChange() {
   if (TdtHintPanel* panel = HintPanel_.data(); panel && HintIndex_ >= 0 && HintIndex_ < Count()) {
     const QFont hintFont = HintFont(HintIndex_);
     panel->setFont(hintFont);
-    const int textWidth = QFontMetrics(hintFont).horizontalAdvance(items_[HintIndex_]);
+    const int textWidth = AdvanceUpTo(items_[HintIndex_], QFontMetrics(hintFont), kHintWidthLimit);
     panel->resize(std::min(textWidth + 8, QWIDGETSIZE_MAX), panel->height());
     panel->SetFontColor(HintTextColor_);
   }

@@ -12,3 +12,7 @@ QString VisiblePrefix(const QString& text, const QFontMetrics& metrics, int widt
   }
   return text;
 }
+
+int AdvanceUpTo(const QString& text, const QFontMetrics& metrics, int limit) {
+  return metrics.horizontalAdvance(VisiblePrefix(text, metrics, limit));
+}

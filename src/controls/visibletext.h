@@ -8,3 +8,7 @@
 // The whole text when it is short; otherwise its shortest doubling prefix at least `width`
 // pixels wide (or the whole text if it is never that wide).
 QString VisiblePrefix(const QString& text, const QFontMetrics& metrics, int width);
+
+// The text's width in pixels when it is under limit; otherwise some width of at least limit,
+// found without shaping more of the text than that.
+int AdvanceUpTo(const QString& text, const QFontMetrics& metrics, int limit);

@@ -85,6 +85,13 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+// A value given as it is to stand in the file reads back the same: one line, no blanks at
+// either end (reading trims them).
+bool StorableStoredValue(QByteArrayView value) {
+  return !value.contains('\r') && !value.contains('\n') &&
+         (value.isEmpty() || (!IsBlank(value.front()) && !IsBlank(value.back())));
+}
+
 // Eight bytes at a time, ASCII letters lower-cased (bytes from 0x80 up are left alone).
 uint64_t LowerWord(uint64_t w) {
   constexpr uint64_t ones = 0x0101010101010101ULL;
@@ -179,7 +186,8 @@ class TContent {
   // Both return false when the content would grow beyond what is held in memory.
   bool SetValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
   // The key lines visited as by ForEachKey, each kept, rewritten or removed as edit says;
-  // false when the content would grow beyond what is held in memory.
+  // false when a value would not read back as given or the content would grow beyond what
+  // is held in memory (the edits made so far are then to be dropped).
   template <typename Edit>
   bool EditEachKey(int32_t section, Edit&& edit);
   bool DeleteKey(QByteArrayView section, QByteArrayView key);
@@ -239,6 +247,8 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
   const auto estimate = static_cast<size_t>(std::min(lineFeeds, n / 3) + 2);
   c.lines_.reserve(estimate);
   c.Reserve(estimate);
+  // Only a file with a carriage return somewhere needs each line searched for one.
+  const bool anyCr = std::memchr(p, '\r', size_t(n)) != nullptr;
   bool eolChosen = false;
   int32_t currentSection = -1;
   std::vector<int32_t> keyLines;  // indexed after the split, in file order
@@ -251,7 +261,7 @@ std::shared_ptr<TContent> TContent::Parse(const QByteArray& bytes) {
       nextLf = lf ? static_cast<const char*>(lf) - p : n;
     }
     // A lone carriage return ends a line too.
-    const void* cr = std::memchr(p + pos, '\r', nextLf - pos);
+    const void* cr = anyCr ? std::memchr(p + pos, '\r', nextLf - pos) : nullptr;
     const qsizetype end = cr ? static_cast<const char*>(cr) - p : nextLf;
     uint8_t eolLen = 0;
     if (end < n) eolLen = (p[end] == '\r' && end + 1 < n && p[end + 1] == '\n') ? 2 : 1;
@@ -553,6 +563,7 @@ bool TContent::EditEachKey(int32_t section, Edit&& edit) {
     if (l.kind != kKey || l.dead || l.repeated || l.section != section) continue;
     const TIniFile::TKeyEdit change = edit(Name(l), Value(i));
     if (change.action == TIniFile::TKeyEdit::Store) {
+      if (!StorableStoredValue(change.value)) return false;
       // As SetValue does with a key that is there: spelling and terminator kept.
       const QByteArrayView eol(arena_.constData() + l.start + l.size - l.eolLen, l.eolLen);
       if (!PutKeyLine(i, Name(l), change.value, eol)) return false;
@@ -845,7 +856,11 @@ Loaded Load(const QString& path) {
     result.readable = false;
     return result;
   }
-  QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+  // Room behind the bytes for the lines the next edits add: the arena grows in place instead
+  // of being copied whole for the first new line (megabytes for a long playlist).
+  QByteArray bytes;
+  bytes.reserve(static_cast<qsizetype>(st.st_size) + 1 + 65536 + st.st_size / 64);
+  bytes.resize(static_cast<qsizetype>(st.st_size) + 1);
   qsizetype got = 0;
   for (;;) {
     if (got == bytes.size()) {
@@ -1128,8 +1143,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 }
 
 void TIniFile::WriteStored(const QString& section, const QString& key, QByteArrayView stored) {
-  if (!StorableName(section, true) || !StorableName(key, false) || stored.contains('\r') ||
-      stored.contains('\n'))
+  if (!StorableName(section, true) || !StorableName(key, false) || !StorableStoredValue(stored))
     ThrowUnableToWrite(d->fileName);
   // Copied first: the value may lie in the content, which the write can move.
   const std::string value(stored.data(), size_t(stored.size()));

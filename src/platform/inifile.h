@@ -34,7 +34,7 @@ class TIniFile {
   bool FileExists() const;  // whether the file existed when it was read
 
   // The value as text: blanks around it trimmed, one pair of enclosing quotes removed,
-  // decoded as UTF-8. Read whole (no length limit).
+  // decoded as UTF-8 (a leading U+FEFF stays part of it). Read whole (no length limit).
   QString ReadString(const QString& section, const QString& key, const QString& def) const;
   // Decimal, or hexadecimal after "0x"/"0X" (longer than two characters); otherwise def.
   int ReadInteger(const QString& section, const QString& key, int def) const;
@@ -63,7 +63,8 @@ class TIniFile {
   // nothing lost); false, writing nothing, when fromKey is missing.
   bool CopyValue(const QString& section, const QString& fromKey, const QString& toKey);
   // Writes the value exactly as it is to stand in the file, as CopyValue does (nothing
-  // encoded). One line only: a line break in it is refused like an unstorable name.
+  // encoded). A value that would not read back so (a line break, blanks at either end) is
+  // refused like an unstorable name.
   void WriteStored(const QString& section, const QString& key, QByteArrayView stored);
   // Removes every line of the key in its section; a missing key writes nothing.
   void DeleteKey(const QString& section, const QString& key);
@@ -71,7 +72,9 @@ class TIniFile {
   // Rewrites many keys of a section in one pass instead of one lookup per key: edit sees each
   // key as ForEachKey does, with its value as it stands in the file, and says what becomes of
   // it: kept, given a value as it is to stand in the file (as CopyValue writes), or removed
-  // (as DeleteKey). A value given must stay valid until the pass ends. A write like any other.
+  // (as DeleteKey). A value given must stay valid until the pass ends, and read back as given
+  // (as for WriteStored); otherwise the pass is refused and, since it cannot be undone
+  // halfway, the writes of an open batch go with it. A write like any other.
   struct TKeyEdit {
     enum TAction { Keep, Store, Remove } action = Keep;
     QByteArrayView value;

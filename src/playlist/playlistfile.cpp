@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -148,8 +148,12 @@ std::optional<QVector<TPlaylistEntry>> ReadEntries(const QString& fileName, bool
   });
   const qint64 rows =
       std::min({cap, std::max<qint64>(1, highest), std::max<qint64>(kFreeRows, entryKeys)});
-  entries.resize(rows);
-  next.at.resize(rows);
+  if (rows < cap) {  // a damaged count: the room for it goes back
+    entries.resize(rows);
+    entries.squeeze();
+    next.at.resize(size_t(rows));
+    next.at.shrink_to_fit();
+  }
   next.entries = entries;
   last = std::move(next);
   return entries;
@@ -243,6 +247,8 @@ void MoveEntriesDown(TIniFile& ini, qint64 first, qint64 last) {
   // The values of entries first..last as they stand, per key word (offset, size; size -1:
   // no key), copied: the rewrite may move the content they lie in.
   std::string values;
+  values.reserve(
+      size_t(std::max<qint64>(0, QFileInfo(ini.FileName()).size())));  // a bound, roughly
   std::vector<std::array<std::pair<qsizetype, qsizetype>, 3>> at(size_t(last - first + 1),
                                                                  {{{0, -1}, {0, -1}, {0, -1}}});
   ini.ForEachKey(

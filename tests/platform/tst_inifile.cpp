@@ -489,6 +489,17 @@ class TestIniFile : public QObject {
     QCOMPARE(ini.KeyCount("x"), fresh.KeyCount("x"));
   }
 
+  void editEachKeyRefusedWritesNothing() {
+    WriteAll(Path(), "[x]\na=1\nb=2\n");
+    TIniFile ini(Path());
+    auto edit = [](QByteArrayView key, QByteArrayView) -> TIniFile::TKeyEdit {
+      return {TIniFile::TKeyEdit::Store, key == "b" ? QByteArrayView("two\nlines") : "one"};
+    };
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.EditEachKey("x", edit));
+    QCOMPARE(ReadAll(Path()), QByteArray("[x]\na=1\nb=2\n"));
+    QCOMPARE(ini.ReadString("x", "a", ""), "1");  // the edit made before the refusal is gone
+  }
+
   void writeStored_data() {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QString>("read");  // through ReadString; "<refused>": throws
@@ -497,6 +508,8 @@ class TestIniFile : public QObject {
     QTest::newRow("empty") << QByteArray() << "";
     QTest::newRow("line feed") << QByteArray("a\nb=1") << "<refused>";
     QTest::newRow("carriage return") << QByteArray("a\rb") << "<refused>";
+    QTest::newRow("blank in front") << QByteArray(" a") << "<refused>";
+    QTest::newRow("tab behind") << QByteArray("a\t") << "<refused>";
   }
   void writeStored() {
     QFETCH(QByteArray, stored);

@@ -122,6 +122,9 @@ class TestFormPlaylist : public QObject {
   void MissingSkinFileSkipsTheRest();
   void SkinIsDrawn();
 
+  void DamagedFileStartsUnchanged_data();
+  void DamagedFileStartsUnchanged();
+
   void RefillKeepsSelection_data();
   void RefillKeepsSelection();
   void RefillOfUnusableFileReportsAndKeepsRows_data();
@@ -273,6 +276,36 @@ void TestFormPlaylist::CreationWithUnusableFile() {
   QCOMPARE(player_->songLabel, QString("No Song Playing"));
   QVERIFY((*fake_)->messages.isEmpty());
   QVERIFY(form.isVisible());
+}
+
+void TestFormPlaylist::DamagedFileStartsUnchanged_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<int>("rows");
+  QTest::addColumn<QString>("first");
+  QByteArray garbage(1 << 20, Qt::Uninitialized);
+  for (qsizetype i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 2654435761u) >> 13);
+  QTest::newRow("two billion entries counted")
+      << PlaylistText({"a.mp3", "b.mp3"}).replace("NumberOfEntries=2", "NumberOfEntries=2000000000")
+      << 2 << "1. a.mp3 (0:00)";
+  QTest::newRow("a title of 20 MB")
+      << "[playlist]\nVersion=2\nNumberOfEntries=1\nTitle1=" + QByteArray(20 << 20, 't') + "\n"
+      << 1 << "1. " + QString(20 << 20, 't') + " (0:00)";
+  QTest::newRow("garbage after a good section")
+      << PlaylistText({"a.mp3"}) + garbage << 1 << "1. a.mp3 (0:00)";
+}
+
+// A damaged playlist file is shown as far as it makes sense and stays as it is.
+void TestFormPlaylist::DamagedFileStartsUnchanged() {
+  QFETCH(QByteArray, content);
+  QFETCH(int, rows);
+  QFETCH(QString, first);
+  dir_->Write("lastplay.dat", content);
+  TformPlaylist& form = Create();
+  form.UpdatePlaylist();
+  QCOMPARE(form.boxPlaylist->Count(), rows);
+  QCOMPARE(form.boxPlaylist->Items().constFirst(), first);
+  QCOMPARE(player_->songLabel, first);
+  QVERIFY(dir_->Read("lastplay.dat") == content);
 }
 
 void TestFormPlaylist::MissingSkinFileSkipsTheRest_data() {
