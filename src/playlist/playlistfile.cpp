@@ -5,9 +5,10 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -50,10 +51,10 @@ class TKey {
   qsizetype wordSize_;
 };
 
-enum class TEntryWord { None, Title, Length };
+enum class TEntryWord { None, File, Title, Length };
 
-// "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it (so
-// that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
+// "File" + n, "Title" + n or "Length" + n, any letter case, n in decimal as the program writes it
+// (so that "Title01" is not entry 1, just as a lookup of "Title1" would not find it).
 std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   auto startsWith = [&](QByteArrayView word) {  // word in lower case
     if (key.size() <= word.size()) return false;
@@ -66,6 +67,9 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   if (startsWith("title")) {
     word = TEntryWord::Title;
     digits = key.sliced(5);
+  } else if (startsWith("file")) {
+    word = TEntryWord::File;
+    digits = key.sliced(4);
   } else if (startsWith("length")) {
     word = TEntryWord::Length;
     digits = key.sliced(6);
@@ -86,7 +90,7 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
 struct TLastTitles {
   QString fileName;
   QVector<TPlaylistEntry> entries;
-  QByteArray bytes;                             // the titles' UTF-8, one after another
+  QByteArray bytes;                                 // the titles' UTF-8, one after another
   std::vector<std::pair<qsizetype, qsizetype>> at;  // per row: offset and size; size -1: none
 };
 
@@ -231,6 +235,51 @@ bool TPlaylistFile::RecordLength(int n, qint64 lengthMs) const {
 
 QString TPlaylistFile::EntryPath(int n) const {
   return TIniFile(fileName_).ReadString(kSection, FileKey(n), QStringLiteral("0"));
+}
+
+QVector<TEntryFile> TPlaylistFile::EntriesWithoutLength() const {
+  const TIniFile ini(fileName_);
+  if (ini.ReadInteger(kSection, kVersion, 0) != 2) return {};
+  const qint64 count = ini.ReadInteger(kSection, kNumberOfEntries, 0);
+  struct TSeen {
+    QString path;
+    bool hasFile = false;
+    bool hasLength = false;
+  };
+  std::map<qint64, TSeen> seen;  // a damaged count must not size anything
+  ini.ForEachKey(kSection, [&](QByteArrayView key, QByteArrayView value) {
+    const auto [word, n] = EntryKey(key);
+    if (n < 1 || n > count) return;
+    if (word == TEntryWord::File) {
+      seen[n].path = QString::fromUtf8(value);
+      seen[n].hasFile = true;
+    } else if (word == TEntryWord::Length) {
+      seen[n].hasLength = true;
+    }
+  });
+  QVector<TEntryFile> entries;
+  for (const auto& [n, entry] : seen)
+    if (entry.hasFile && !entry.hasLength && !entry.path.isEmpty())
+      entries.append({int(n), entry.path});
+  return entries;
+}
+
+int TPlaylistFile::RecordLengths(const QVector<TMeasuredLength>& lengths) const {
+  TIniFile ini(fileName_);
+  const qint64 count = ini.ReadInteger(kSection, kNumberOfEntries, 0);
+  int written = 0;
+  ini.BeginUpdate();
+  for (const TMeasuredLength& length : lengths) {
+    if (length.LengthMs < 0 || length.Number < 1 || length.Number > count) continue;
+    if (ini.ValueExists(kSection, LengthKey(length.Number))) continue;
+    if (!ini.ValueExists(kSection, FileKey(length.Number)) ||
+        ini.ReadString(kSection, FileKey(length.Number), QString()) != length.Path)
+      continue;
+    ini.WriteString(kSection, LengthKey(length.Number), QString::number(length.LengthMs / 1000));
+    ++written;
+  }
+  ini.EndUpdate();
+  return written;
 }
 
 // Deleting entry s = index + 1 of a list of count rows:
