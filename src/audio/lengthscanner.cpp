@@ -171,6 +171,11 @@ void TLengthScanner::Scan(const QVector<TLengthJob>& jobs) {
   if (shared_->quit) return;
   shared_->queue.assign(jobs.begin(), jobs.end());
   shared_->waiting.clear();
+  if (jobs.isEmpty()) {
+    shared_->drained = true;
+    shared_->PostLocked();
+    return;
+  }
   if (!shared_->started) {
     shared_->started = true;
     std::thread(&TShared::Run, shared_).detach();

@@ -128,6 +128,8 @@ class TestFormPlaylist : public QObject {
   void RefillOfUnusableFileReportsAndKeepsRows();
   void RefillShowsEveryChange_data();
   void RefillShowsEveryChange();
+  void RefreshRowsKeepsViewAndClicks_data();
+  void RefreshRowsKeepsViewAndClicks();
   void MenusOpenUnderTheirButtons();
 
   void AddFile_data();
@@ -386,7 +388,8 @@ void TestFormPlaylist::RefillShowsEveryChange_data() {
   QTest::addColumn<QStringList>("rows");
   const QByteArray base = PlaylistText({"a.mp3", "b.mp3", "c.mp3"});
   QTest::newRow("unchanged") << base
-                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)"};
+                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)",
+                                            "3. c.mp3 (0:00)"};
   QTest::newRow("a length recorded")
       << base + "Length2=100\n"
       << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (1:40)", "3. c.mp3 (0:00)"};
@@ -416,6 +419,55 @@ void TestFormPlaylist::RefillShowsEveryChange() {
   dir_->Write("lastplay.dat", after);
   form.UpdatePlaylist();
   QCOMPARE(Rows(form), rows);
+}
+
+// Lengths stored in the background show without moving the list under the user's hand.
+void TestFormPlaylist::RefreshRowsKeepsViewAndClicks_data() {
+  QTest::addColumn<int>("selected");
+  QTest::addColumn<int>("top");
+  QTest::addColumn<QString>("change");  // "lengths", "gone"
+  QTest::newRow("selected row in view") << 12 << 8 << "lengths";
+  QTest::newRow("selected row scrolled out of view") << 2 << 20 << "lengths";
+  QTest::newRow("scrolled to the end") << 29 << 1000 << "lengths";
+  QTest::newRow("no selection") << -1 << 15 << "lengths";
+  QTest::newRow("file gone meanwhile: rows stay, nothing said") << 5 << 10 << "gone";
+}
+
+void TestFormPlaylist::RefreshRowsKeepsViewAndClicks() {
+  QFETCH(int, selected);
+  QFETCH(int, top);
+  QFETCH(QString, change);
+  QStringList titles;
+  for (int i = 0; i < 30; ++i) titles << QString("s%1.mp3").arg(i);
+  dir_->Write("lastplay.dat", PlaylistText(titles));
+  TformPlaylist& form = Create();
+  form.boxPlaylist->SetItemIndex(selected);
+  form.boxPlaylist->SetTopIndex(top);
+  const int shownTop = form.boxPlaylist->TopIndex();
+  QVERIFY(shownTop > 0);
+  // Two releases on the selected row: the next one would play it.
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
+  const bool armed = form.DblClickDetector().Armed();
+  QCOMPARE(armed, selected >= 0);
+
+  const QStringList before = Rows(form);
+  QStringList expected = before;
+  if (change == "lengths") {
+    TIniFile ini(Playlist());
+    for (int n : {1, 13, 30}) ini.WriteString("playlist", QString("Length%1").arg(n), "215");
+    for (int n : {1, 13, 30}) expected[n - 1] = QString("%1. s%2.mp3 (3:35)").arg(n).arg(n - 1);
+  } else {
+    QVERIFY(QFile::remove(Playlist()));
+  }
+  form.RefreshRows();
+  QCOMPARE(Rows(form), expected);
+  QCOMPARE(form.boxPlaylist->ItemIndex(), selected);
+  QCOMPARE(form.boxPlaylist->TopIndex(), shownTop);
+  QCOMPARE(form.DblClickDetector().Armed(), armed);
+  QVERIFY((*fake_)->messages.isEmpty());
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
+  QCOMPARE(player_->calls, armed ? QStringList{"Play boxPlaylist"} : QStringList{});
 }
 
 void TestFormPlaylist::MenusOpenUnderTheirButtons() {
