@@ -449,7 +449,7 @@ void TestFormPlaylist::RefreshRowsKeepsViewAndClicks() {
   form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
   form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
   const bool armed = form.DblClickDetector().Armed();
-  QCOMPARE(armed, selected >= 0);
+  QVERIFY(armed);
 
   const QStringList before = Rows(form);
   QStringList expected = before;
@@ -467,7 +467,7 @@ void TestFormPlaylist::RefreshRowsKeepsViewAndClicks() {
   QCOMPARE(form.DblClickDetector().Armed(), armed);
   QVERIFY((*fake_)->messages.isEmpty());
   form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
-  QCOMPARE(player_->calls, armed ? QStringList{"Play boxPlaylist"} : QStringList{});
+  QCOMPARE(player_->calls, QStringList{"Play boxPlaylist"});
 }
 
 void TestFormPlaylist::MenusOpenUnderTheirButtons() {
