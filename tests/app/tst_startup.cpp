@@ -2,12 +2,16 @@
 // defaults, odd stored values, missing skin files, and the eleven keys written at the end.
 #include <QtTest>
 
+#include "../audio/mp3fixtures.h"
 #include "app/startup.h"
+#include "audio/mpg123sdlengine.h"
+#include "audio/outputvolume.h"
+#include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
-#include "audio/outputvolume.h"
 #include "playlist/formplaylist.h"
+#include "playlist/playlistfile.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
@@ -24,6 +28,9 @@ class TestStartup : public QObject {
   void missingSkinFile();
   void shutdownWritesElevenKeys();
   void readOnlySettingsAreReported();
+  void lengthsShowInTheBackground_data();
+  void lengthsShowInTheBackground();
+  void shutdownStopsTheScan();
 
  private:
   TFakeAudioEngineScope engines_;
@@ -48,9 +55,9 @@ void TestStartup::settingsRead_data() {
                            << true << "";
   QTest::newRow("remaining time") << QByteArray("[main]\ntimetype=1\n") << 32767 << 0
                                   << "No Repeating" << false << "-0:00" << true << "";
-  QTest::newRow("repeat playlist, CRLF, odd case") << QByteArray("[MAIN]\r\nRepeat=2\r\n")
-                                                   << 32767 << 2 << "Repeat Playlist" << false
-                                                   << "0:00" << true << "";
+  QTest::newRow("repeat playlist, CRLF, odd case")
+      << QByteArray("[MAIN]\r\nRepeat=2\r\n") << 32767 << 2 << "Repeat Playlist" << false << "0:00"
+      << true << "";
   QTest::newRow("repeat 7: no bitmap, later steps skipped")
       << QByteArray("[main]\nrepeat=7\nshuffle=1\ntimetype=1\n") << 32767 << 7 << "No Repeating"
       << false << "0:00" << false << "repeat7.bmp\". No such file or directory.";
@@ -98,8 +105,8 @@ void TestStartup::settingsRead() {
     QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('|')));
     QCOMPARE(form.butnRepeat->PictureName(),
              QStringLiteral("\\skin\\repeat%1.bmp").arg(form.RepeatMode));
-    QCOMPARE(form.butnPlaylist->PictureName(),
-             visible ? QStringLiteral("\\skin\\playlist1.bmp") : QStringLiteral("\\skin\\playlist0.bmp"));
+    QCOMPARE(form.butnPlaylist->PictureName(), visible ? QStringLiteral("\\skin\\playlist1.bmp")
+                                                       : QStringLiteral("\\skin\\playlist0.bmp"));
   } else {
     QCOMPARE(dialogs->errors.size(), 1);
     QVERIFY2(dialogs->errors.front().startsWith("Cannot open file \"" + dir.Path()),
@@ -131,7 +138,8 @@ void TestStartup::defaultPosition() {
 void TestStartup::titleAfterStart() {
   TTempProgramDir dir;
   TFakeDialogsScope dialogs;
-  dir.Write("lastplay.dat", "[playlist]\nFile1=/x/a.mp3\nTitle1=a.mp3\nNumberOfEntries=1\nVersion=2\n");
+  dir.Write("lastplay.dat",
+            "[playlist]\nFile1=/x/a.mp3\nTitle1=a.mp3\nNumberOfEntries=1\nVersion=2\n");
   TWindows windows;
   CreateWindows(windows);
   QCOMPARE(windows.formMain->lablSongName->text(), QStringLiteral("1. a.mp3 (0:00)"));
@@ -158,8 +166,9 @@ void TestStartup::missingSkinFile() {
   TWindows windows;
   CreateWindows(windows);
   QVERIFY(!dialogs->errors.isEmpty());
-  QCOMPARE(dialogs->errors.front(), QStringLiteral("Cannot open file \"%1\". No such file or directory.")
-                                        .arg(dir.File("skin/" + file)));
+  QCOMPARE(dialogs->errors.front(),
+           QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+               .arg(dir.File("skin/" + file)));
   QVERIFY(windows.formMain->isVisible());
   QCOMPARE(windows.formMain->pos() == QPoint(100, 100), settingsApplied);
   QCOMPARE(windows.formMain->barVolume->Position(), settingsApplied ? 1000 : 65535);
@@ -197,6 +206,105 @@ void TestStartup::readOnlySettingsAreReported() {
   DestroyWindows(windows);
   QCOMPARE(dialogs->errors, QStringList{"Unable to write to " + dir.File("settings.ini") + "."});
   QCOMPARE(dir.Read("settings.ini"), before);
+}
+
+namespace {
+// Two songs of 4.5 s and 2 s made with sox and lame, shared by the cases below.
+const QStringList& Songs() {
+  static TMp3Fixtures fixtures;
+  static QStringList songs;
+  if (songs.isEmpty()) {
+    songs << fixtures.Make("four.mp3", 44100, 2, 4 * 44100 + 22050, {"-b", "128"}).path
+          << fixtures.Make("two.mp3", 44100, 2, 2 * 44100, {"-b", "192"}).path;
+  }
+  return songs;
+}
+
+QString PlaylistOf(const QStringList& paths) {
+  QString text = "[playlist]\n";
+  for (int n = 1; n <= paths.size(); ++n)
+    text += QString("File%1=%2\nTitle%1=%3\n")
+                .arg(n)
+                .arg(paths[n - 1], TPlaylistFile::FileNamePart(paths[n - 1]));
+  return text + QString("NumberOfEntries=%1\nVersion=2\n").arg(paths.size());
+}
+
+// "m:ss" of the length the player's device reports.
+QString LengthText(const QString& path) {
+  TMpg123SdlEngine engine;
+  engine.Open(path);
+  return TPlaylistFile::LengthText(engine.Length() / 1000);
+}
+}  // namespace
+
+// The rows get their lengths without a song being played: after start-up and after a refill.
+void TestStartup::lengthsShowInTheBackground_data() {
+  QTest::addColumn<QString>("when");
+  QTest::newRow("at start-up") << "start";
+  QTest::newRow("after songs are added") << "add";
+  QTest::newRow("after a song is deleted") << "delete";
+}
+
+void TestStartup::lengthsShowInTheBackground() {
+  QFETCH(QString, when);
+  const QStringList& songs = Songs();
+  QVERIFY(!songs.contains(QString()));
+  TTempProgramDir dir;
+  TFakeDialogsScope dialogs;
+  const QString missing = dir.File("gone.mp3");
+  QStringList paths = {songs[0], missing, songs[1]};
+  if (when == "add") paths = {missing};
+  dir.Write("lastplay.dat", PlaylistOf(paths).toUtf8());
+  TWindows windows;
+  CreateWindows(windows);
+  TformPlaylist& playlist = *windows.formPlaylist;
+  if (when == "add") {
+    TPlaylistFile().AppendEntries({songs[0], songs[1]}, TAppendOrder::FileFirst);
+    playlist.UpdatePlaylist();
+  } else if (when == "delete") {
+    playlist.boxPlaylist->SetItemIndex(0);
+    playlist.MenuItem1Click(playlist.MenuItem1);
+  }
+  playlist.boxPlaylist->SetItemIndex(1);
+  const QStringList expected =
+      when == "start"
+          ? QStringList{"1. four.mp3 (" + LengthText(songs[0]) + ")", "2. gone.mp3 (0:00)",
+                        "3. two.mp3 (" + LengthText(songs[1]) + ")"}
+      : when == "add"
+          ? QStringList{"1. gone.mp3 (0:00)", "2. four.mp3 (" + LengthText(songs[0]) + ")",
+                        "3. two.mp3 (" + LengthText(songs[1]) + ")"}
+          : QStringList{"1. gone.mp3 (0:00)", "2. two.mp3 (" + LengthText(songs[1]) + ")"};
+  QTRY_COMPARE_WITH_TIMEOUT(playlist.boxPlaylist->Items(), expected, 60000);
+  QCOMPARE(playlist.boxPlaylist->ItemIndex(), 1);
+  QVERIFY(dialogs->messages.isEmpty());
+  QVERIFY(dialogs->errors.isEmpty());
+  DestroyWindows(windows);
+}
+
+// Closing the program in the middle of a long batch: the scan ends with the windows, and the
+// playlist file is not written after that.
+void TestStartup::shutdownStopsTheScan() {
+  const QStringList& songs = Songs();
+  QVERIFY(!songs.contains(QString()));
+  TTempProgramDir dir;
+  TFakeDialogsScope dialogs;
+  QStringList paths;
+  for (int i = 0; i < 3000; ++i) {
+    const QString link = dir.File(QString("song%1.mp3").arg(i));
+    QCOMPARE(::link(QFile::encodeName(songs[0]).constData(), QFile::encodeName(link).constData()),
+             0);
+    paths << link;
+  }
+  dir.Write("lastplay.dat", PlaylistOf(paths).toUtf8());
+  TWindows windows;
+  CreateWindows(windows);
+  QTRY_VERIFY_WITH_TIMEOUT(windows.formPlaylist->boxPlaylist->Items().first().endsWith("(0:04)"),
+                           60000);
+  DestroyWindows(windows);
+  const QByteArray atExit = dir.Read("lastplay.dat");
+  QVERIFY(!atExit.contains("Length3000="));
+  QTest::qWait(1500);  // a write still due would have come within its one-second gap
+  QCOMPARE(dir.Read("lastplay.dat"), atExit);
 }
 
 QTEST_MAIN(TestStartup)
