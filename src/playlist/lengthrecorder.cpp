@@ -83,6 +83,7 @@ void TLengthRecorder::Commit() {
     // A read-only playlist only goes without the lengths, as when a song is played.
   }
   written_ += written;
+  if (written > 0) ++commits_;
   if (written > 0 && refresh_) refresh_();
   SyncTimers();
 }

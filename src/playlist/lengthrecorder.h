@@ -40,8 +40,9 @@ class TLengthRecorder : public QObject {
 
   // Nothing queued, being scanned, or found and not yet written.
   bool Done() const;
-  // Lengths written to the file so far.
+  // Lengths written to the file so far, and the file writes that stored them.
   int Written() const { return written_; }
+  int Commits() const { return commits_; }
   TLengthScanner& Scanner() { return scanner_; }
 
  private:
@@ -59,5 +60,6 @@ class TLengthRecorder : public QObject {
   QTimer* busyTimer_;
   QElapsedTimer sinceCommit_;
   int written_ = 0;
+  int commits_ = 0;
   bool stopped_ = false;
 };
