@@ -20,7 +20,6 @@ struct TWindows {
 // Title "Brimtone", the player window (created, set up, shown), then the playlist window.
 // Errors of a creation handler are shown and skip the rest of that handler only.
 void CreateWindows(TWindows& windows);
-// Stops the background length scan, saves the settings while both windows still stand, then
-// destroys the playlist window
-// and the player window, in that order.
+// Stops the background length scan and saves the settings while both windows still stand,
+// then destroys the playlist window and the player window, in that order.
 void DestroyWindows(TWindows& windows);

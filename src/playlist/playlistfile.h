@@ -9,12 +9,13 @@
 #include <QVector>
 #include <optional>
 
-// An entry's number and path, as the background length scan takes it and hands it back.
+// An entry's number and its song's path: what the background length scan measures.
 struct TEntryFile {
   int Number = 0;
   QString Path;
 };
 
+// What it found: written only while entry Number still names Path.
 struct TMeasuredLength {
   int Number = 0;
   QString Path;  // the path that was measured
