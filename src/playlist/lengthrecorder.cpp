@@ -20,6 +20,7 @@ TLengthRecorder::TLengthRecorder(const QString& fileName, QObject* parent)
   rescanTimer_->setInterval(0);
   connect(rescanTimer_, &QTimer::timeout, this, &TLengthRecorder::RescanNow);
   commitTimer_->setSingleShot(true);
+  commitTimer_->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5% early
   connect(commitTimer_, &QTimer::timeout, this, &TLengthRecorder::Commit);
   busyTimer_->setInterval(kBusyPollMs);
   connect(busyTimer_, &QTimer::timeout, this, &TLengthRecorder::PollBusyFile);
@@ -74,14 +75,18 @@ void TLengthRecorder::Take(const TLengthResult& result) {
 void TLengthRecorder::Commit() {
   commitTimer_->stop();
   if (stopped_ || found_.isEmpty()) return;
+  if (sinceCommit_.isValid() && sinceCommit_.elapsed() < kCommitGapMs) {
+    commitTimer_->start(int(kCommitGapMs - sinceCommit_.elapsed()));
+    return;
+  }
   const QVector<TMeasuredLength> found = std::exchange(found_, {});
-  sinceCommit_.start();
   int written = 0;
   try {
     written = playlist_.RecordLengths(found);
   } catch (const EIniFileException&) {
     // A read-only playlist only goes without the lengths, as when a song is played.
   }
+  sinceCommit_.start();  // the gap counts from the end of a write to the start of the next
   written_ += written;
   if (written > 0) ++commits_;
   if (written > 0 && refresh_) refresh_();

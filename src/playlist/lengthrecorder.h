@@ -33,7 +33,8 @@ class TLengthRecorder : public QObject {
   void Rescan();
   // Reads the playlist file for unmeasured entries now and hands them to the scanner.
   void RescanNow();
-  // Writes the lengths found since the last write (the commit timer's handler).
+  // Writes the lengths found since the last write (the commit timer's handler); within a
+  // second of the last write it waits for the rest of that second.
   void Commit();
   // Ends the scanner at once; nothing more is written.
   void Stop();
