@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
+#include "playlist/lengthrecorder.h"
 
 namespace {
 template <typename F>
@@ -16,6 +17,18 @@ void RunShowingErrors(F&& step) {
   } catch (const EBrimtoneError& e) {
     ShowException(e.Message());
   }
+}
+
+// Entries without a length are measured in the background after start-up and each refill.
+void StartLengthScan(TWindows& windows) {
+  TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
+  TformPlaylist* playlist = windows.formPlaylist.get();
+  windows.lengthRecorder = std::make_unique<TLengthRecorder>();
+  TLengthRecorder* recorder = windows.lengthRecorder.get();
+  recorder->SetBusyFile([device] { return device->IsOpen() ? device->FileName() : QString(); });
+  recorder->SetRefresh([playlist] { playlist->RefreshRows(); });
+  QObject::connect(playlist, &TformPlaylist::playlistUpdated, recorder, &TLengthRecorder::Rescan);
+  recorder->Rescan();
 }
 }  // namespace
 
@@ -36,9 +49,11 @@ void CreateWindows(TWindows& windows) {
   // Once the windows are up, open the audio output so the first song starts at once.
   TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
   QTimer::singleShot(50, device, [device] { device->Prepare(); });
+  StartLengthScan(windows);
 }
 
 void DestroyWindows(TWindows& windows) {
+  windows.lengthRecorder.reset();
   if (windows.formMain) RunShowingErrors([&] { windows.formMain->FormDestroy(); });
   if (windows.formMain) windows.formMain->SetPlaylistWindow(nullptr);
   windows.formPlaylist.reset();

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class TLengthRecorder;
 class TformMain;
 class TformPlaylist;
 
@@ -12,11 +13,13 @@ struct TWindows {
   ~TWindows();
   std::unique_ptr<TformMain> formMain;
   std::unique_ptr<TformPlaylist> formPlaylist;
+  // Measures the entries without a length in the background, after start-up and each refill.
+  std::unique_ptr<TLengthRecorder> lengthRecorder;
 };
 
 // Title "Brimtone", the player window (created, set up, shown), then the playlist window.
 // Errors of a creation handler are shown and skip the rest of that handler only.
 void CreateWindows(TWindows& windows);
-// Saves the settings while both windows still stand, then destroys the playlist window
-// and the player window, in that order.
+// Stops the background length scan and saves the settings while both windows still stand,
+// then destroys the playlist window and the player window, in that order.
 void DestroyWindows(TWindows& windows);

@@ -1,6 +1,7 @@
 #include "playlist/formplaylist.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QFileInfo>
 #include <QMenu>
 #include <QResizeEvent>
@@ -182,6 +183,21 @@ void TformPlaylist::UpdatePlaylist() {
   // 4.
   boxPlaylist->SetItemIndex(selected < boxPlaylist->Count() ? selected : -1);
   emit playlistUpdated();
+}
+
+void TformPlaylist::RefreshRows() {
+  const std::optional<QVector<TPlaylistEntry>> entries = TPlaylistFile().ReadEntriesSilent();
+  if (!entries) return;
+  const int selected = boxPlaylist->ItemIndex();
+  const int top = boxPlaylist->TopIndex();
+  SetRows(*entries);
+  boxPlaylist->SetItemIndex(selected < boxPlaylist->Count() ? selected : -1);
+  boxPlaylist->SetTopIndex(top);
+  // The new rows closed the hint of a long row under the mouse; it opens again where it was.
+  if (boxPlaylist->MouseInside()) {
+    const QPoint at = boxPlaylist->viewport()->mapFromGlobal(QCursor::pos());
+    boxPlaylist->UpdateHint(at.x(), at.y());
+  }
 }
 
 void TformPlaylist::SetRows(const QVector<TPlaylistEntry>& entries) {

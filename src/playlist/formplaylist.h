@@ -53,6 +53,9 @@ class TformPlaylist : public QWidget {
   void FormCreate();
   // Refills the list from the playlist file, keeping the selected row index.
   void UpdatePlaylist();
+  // The rows again from the file after lengths were stored in the background: selection,
+  // scroll position and click-to-play keep their state, nothing is reported.
+  void RefreshRows();
   // The open dialog as Add File and the player's Eject use it: starts in "lastdir" when
   // that folder exists. The chosen file's full path, or nothing when cancelled.
   std::optional<QString> ExecuteOpenDialog();

@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +56,9 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
   } else if (startsWith("title")) {
     word = TEntryWord::Title;
     digits = key.sliced(5);
+  } else if (startsWith("file")) {
+    word = TEntryWord::File;
+    digits = key.sliced(4);
   } else if (startsWith("length")) {
     word = TEntryWord::Length;
     digits = key.sliced(6);
@@ -287,6 +292,51 @@ void MoveEntriesDown(TIniFile& ini, qint64 first, qint64 last) {
 }
 
 }  // namespace
+
+QVector<TEntryFile> TPlaylistFile::EntriesWithoutLength() const {
+  const TIniFile ini(fileName_);
+  if (ini.ReadInteger(kSection, kVersion, 0) != 2) return {};
+  const qint64 count = ini.ReadInteger(kSection, kNumberOfEntries, 0);
+  struct TSeen {
+    QString path;
+    bool hasFile = false;
+    bool hasLength = false;
+  };
+  std::map<qint64, TSeen> seen;  // a damaged count must not size anything
+  ini.ForEachKey(kSection, [&](QByteArrayView key, QByteArrayView value) {
+    const auto [word, n] = EntryKey(key);
+    if (n < 1 || n > count) return;
+    if (word == TEntryWord::File) {
+      seen[n].path = QString::fromUtf8(value);
+      seen[n].hasFile = true;
+    } else if (word == TEntryWord::Length) {
+      seen[n].hasLength = true;
+    }
+  });
+  QVector<TEntryFile> entries;
+  for (const auto& [n, entry] : seen)
+    if (entry.hasFile && !entry.hasLength && !entry.path.isEmpty())
+      entries.append({int(n), entry.path});
+  return entries;
+}
+
+int TPlaylistFile::RecordLengths(const QVector<TMeasuredLength>& lengths) const {
+  TIniFile ini(fileName_);
+  const qint64 count = ini.ReadInteger(kSection, kNumberOfEntries, 0);
+  int written = 0;
+  ini.BeginUpdate();
+  for (const TMeasuredLength& length : lengths) {
+    if (length.LengthMs < 0 || length.Number < 1 || length.Number > count) continue;
+    if (ini.ValueExists(kSection, LengthKey(length.Number))) continue;
+    if (!ini.ValueExists(kSection, FileKey(length.Number)) ||
+        ini.ReadString(kSection, FileKey(length.Number), QString()) != length.Path)
+      continue;
+    ini.WriteString(kSection, LengthKey(length.Number), QString::number(length.LengthMs / 1000));
+    ++written;
+  }
+  ini.EndUpdate();
+  return written;
+}
 
 // Deleting entry s = index + 1 of a list of count rows:
 // 1. "NumberOfEntries" (1 when missing) is written back one less.

@@ -9,6 +9,19 @@
 #include <QVector>
 #include <optional>
 
+// An entry's number and its song's path: what the background length scan measures.
+struct TEntryFile {
+  int Number = 0;
+  QString Path;
+};
+
+// What it found: written only while entry Number still names Path.
+struct TMeasuredLength {
+  int Number = 0;
+  QString Path;  // the path that was measured
+  qint64 LengthMs = 0;
+};
+
 struct TPlaylistEntry {
   int Number = 0;         // 1-based entry number
   QString Title;          // empty when the key is missing
@@ -54,6 +67,13 @@ class TPlaylistFile {
   bool RecordLength(int n, qint64 lengthMs) const;
   // "File" + n, or "0" when the key is missing.
   QString EntryPath(int n) const;
+  // Entries 1..NumberOfEntries that have a File but no Length key, in entry order; none
+  // when the file is unusable (Version not 2).
+  QVector<TEntryFile> EntriesWithoutLength() const;
+  // Stores each length (ms / 1000, truncated) only while its entry still has no Length key and
+  // its File is still the measured path; all in one file write. How many were written. Throws
+  // EIniFileException on a refused write (then none are).
+  int RecordLengths(const QVector<TMeasuredLength>& lengths) const;
   // Removes the entry of list row index, closing the gap; count is the list's row count.
   // An index outside 0..count-1 does nothing. All its writes reach the file in one replace.
   void DeleteEntry(int index, int count) const;

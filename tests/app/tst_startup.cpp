@@ -2,12 +2,15 @@
 // defaults, odd stored values, missing skin files, and the eleven keys written at the end.
 #include <QtTest>
 
+#include "../audio/mp3fixtures.h"
 #include "app/startup.h"
 #include "audio/outputvolume.h"
+#include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "platform/inifile.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
+#include "playlist/playlistfile.h"
 #include "support/fakeaudioengine.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
@@ -26,6 +29,8 @@ class TestStartup : public QObject {
   void readOnlySettingsAreReported();
   void brokenSkinKeepsStoredSettings_data();
   void brokenSkinKeepsStoredSettings();
+  void lengthsShowInTheBackground_data();
+  void lengthsShowInTheBackground();
 
  private:
   TFakeAudioEngineScope engines_;
@@ -287,6 +292,56 @@ void TestStartup::brokenSkinKeepsStoredSettings() {
       if (change.startsWith(section + "/" + key + "=")) line = change.section('/', 1);
   }
   QCOMPARE(QString::fromUtf8(dir.Read("settings.ini")).split('\n', Qt::SkipEmptyParts), expected);
+}
+
+// Rows get their lengths without being played, after start-up and after a refill; closing the
+// program mid-batch ends the scan with nothing written after it.
+void TestStartup::lengthsShowInTheBackground_data() {
+  QTest::addColumn<QString>("when");
+  QTest::newRow("at start-up") << "start";
+  QTest::newRow("after songs are added") << "add";
+  QTest::newRow("closed in the middle of a long batch") << "close";
+}
+
+void TestStartup::lengthsShowInTheBackground() {
+  QFETCH(QString, when);
+  static TMp3Fixtures fixtures;
+  static const QString song = fixtures.Make("song.mp3", 44100, 2, 4 * 44100 + 22050, {}).path;
+  QVERIFY(!song.isEmpty());
+  TTempProgramDir dir;
+  TFakeDialogsScope dialogs;
+  QStringList paths = {dir.File("gone.mp3")};
+  for (int i = 0; i < (when == "close" ? 3000 : 2); ++i) {
+    paths << dir.File(QString("s%1.mp3").arg(i));
+    QCOMPARE(
+        ::link(QFile::encodeName(song).constData(), QFile::encodeName(paths.last()).constData()),
+        0);
+  }
+  TPlaylistFile playlist;
+  playlist.AppendEntries(when == "add" ? paths.mid(0, 1) : paths, TAppendOrder::FileFirst);
+  TWindows windows;
+  CreateWindows(windows);
+  TdtListBox& box = *windows.formPlaylist->boxPlaylist;
+  if (when == "add") {
+    playlist.AppendEntries(paths.mid(1), TAppendOrder::FileFirst);
+    windows.formPlaylist->UpdatePlaylist();
+  }
+  box.SetItemIndex(1);
+  QTRY_COMPARE_WITH_TIMEOUT(box.Items().value(1), QString("2. s0.mp3 (0:04)"), 60000);
+  if (when == "close") {
+    DestroyWindows(windows);
+    const QByteArray atClose = dir.Read("lastplay.dat");
+    QVERIFY(!atClose.contains("Length3001="));
+    QTest::qWait(1500);  // a write still due would come within its one-second gap
+    QCOMPARE(dir.Read("lastplay.dat"), atClose);
+    return;
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(
+      box.Items(), (QStringList{"1. gone.mp3 (0:00)", "2. s0.mp3 (0:04)", "3. s1.mp3 (0:04)"}),
+      60000);
+  QCOMPARE(box.ItemIndex(), 1);
+  QVERIFY(dialogs->messages.isEmpty() && dialogs->errors.isEmpty());
+  DestroyWindows(windows);
 }
 
 QTEST_MAIN(TestStartup)

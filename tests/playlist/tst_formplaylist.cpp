@@ -131,6 +131,8 @@ class TestFormPlaylist : public QObject {
   void RefillOfUnusableFileReportsAndKeepsRows();
   void RefillShowsEveryChange_data();
   void RefillShowsEveryChange();
+  void RefreshRowsKeepsViewAndClicks_data();
+  void RefreshRowsKeepsViewAndClicks();
   void MenusOpenUnderTheirButtons();
 
   void AddFile_data();
@@ -452,6 +454,47 @@ void TestFormPlaylist::RefillShowsEveryChange() {
   dir_->Write("lastplay.dat", after);
   form.UpdatePlaylist();
   QCOMPARE(Rows(form), rows);
+}
+
+// Lengths stored in the background show without moving the list or losing a click under way.
+void TestFormPlaylist::RefreshRowsKeepsViewAndClicks_data() {
+  QTest::addColumn<int>("selected");
+  QTest::addColumn<int>("top");
+  QTest::addColumn<bool>("fileGone");  // then the rows stay, and nothing is said
+  QTest::newRow("selected row in view") << 12 << 8 << false;
+  QTest::newRow("selected row scrolled out of view") << 2 << 20 << false;
+  QTest::newRow("no selection, scrolled to the end") << -1 << 1000 << false;
+  QTest::newRow("file gone meanwhile") << 5 << 10 << true;
+}
+
+void TestFormPlaylist::RefreshRowsKeepsViewAndClicks() {
+  QFETCH(int, selected);
+  QFETCH(bool, fileGone);
+  QStringList titles;
+  for (int i = 1; i <= 30; ++i) titles << QString("s%1.mp3").arg(i);
+  dir_->Write("lastplay.dat", PlaylistText(titles));
+  TformPlaylist& form = Create();
+  form.boxPlaylist->SetItemIndex(selected);
+  QFETCH(int, top);
+  form.boxPlaylist->SetTopIndex(top);
+  top = form.boxPlaylist->TopIndex();
+  QVERIFY(top > 0);
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);  // armed
+  QStringList expected = Rows(form);
+  if (fileGone) {
+    QVERIFY(QFile::remove(Playlist()));
+  } else {
+    TIniFile(Playlist()).WriteString("playlist", "Length13", "215");
+    expected[12] = "13. s13.mp3 (3:35)";
+  }
+  form.RefreshRows();
+  QCOMPARE(Rows(form), expected);
+  QCOMPARE(form.boxPlaylist->ItemIndex(), selected);
+  QCOMPARE(form.boxPlaylist->TopIndex(), top);
+  QVERIFY((*fake_)->messages.isEmpty());
+  form.boxPlaylistMouseUp(form.boxPlaylist, Qt::LeftButton, Qt::NoModifier, 5, 5);
+  QCOMPARE(player_->calls, QStringList{"Play boxPlaylist"});
 }
 
 void TestFormPlaylist::MenusOpenUnderTheirButtons() {

@@ -474,6 +474,56 @@ class TestPlaylistFile : public QObject {
     QCOMPARE(Content(), start);
   }
 
+  // --- Lengths found in the background ---------------------------------------------------
+
+  void entriesWithoutLength_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");  // "n path" each, ";" between
+    QTest::newRow("measured ones and empty Length left out") << PlaylistOf(4, {1}) + "length3=\n"
+                                                             << "2 /m/song2.mp3;4 /m/song4.mp3";
+    QTest::newRow("keys above the count, no File, empty File")
+        << Lines({"[PlayList]", "numberofentries=3", "VERSION=2", "fILE1=/a b.mp3",
+                  "File3=", "File4=/x.mp3"})
+        << "1 /a b.mp3";
+    QTest::newRow("version 1") << PlaylistOf(2).replace("Version=2", "Version=1") << "";
+    QTest::newRow("damaged huge count")
+        << PlaylistOf(1).replace("NumberOfEntries=1", "NumberOfEntries=2000000000")
+        << "1 /m/song1.mp3";
+  }
+  void entriesWithoutLength() {
+    QFETCH(QByteArray, content);
+    SetContent(content);
+    QStringList got;
+    for (const TEntryFile& entry : TPlaylistFile().EntriesWithoutLength())
+      got << QString::number(entry.Number) + ' ' + entry.Path;
+    QTEST(got.join(';'), "expected");
+  }
+
+  void recordLengths_data() {
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QByteArray>("stored");  // empty: nothing stored
+    QTest::newRow("truncated seconds") << 2 << "/m/song2.mp3" << qint64(59999) << QByteArray("59");
+    QTest::newRow("already measured") << 3 << "/m/song3.mp3" << qint64(1000) << QByteArray();
+    QTest::newRow("entry now names another file")
+        << 2 << "/m/Song2.mp3" << qint64(1000) << QByteArray();
+    QTest::newRow("entry gone") << 4 << "/m/song4.mp3" << qint64(1000) << QByteArray();
+    QTest::newRow("no measurement") << 1 << "/m/song1.mp3" << qint64(-1) << QByteArray();
+  }
+  void recordLengths() {
+    QFETCH(int, n);
+    QFETCH(QString, path);
+    QFETCH(qint64, ms);
+    QFETCH(QByteArray, stored);
+    SetContent(PlaylistOf(3, {3}));
+    // Twice over: the second finds the Length the first stored.
+    QCOMPARE(TPlaylistFile().RecordLengths({{n, path, ms}, {n, path, ms}}), int(!stored.isEmpty()));
+    QCOMPARE(Content(), PlaylistOf(3, {3}) + (stored.isEmpty() ? QByteArray()
+                                                               : "Length" + QByteArray::number(n) +
+                                                                     "=" + stored + "\n"));
+  }
+
   void entryPath_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("n");
