@@ -78,6 +78,7 @@ class TestMpg123SdlEngineDisk : public QObject {
     songs_["cbr192"] = fixtures_.Make("cbr192.mp3", 44100, 2, 44100, {"-b", "192"}).path;
     songs_["mono22"] = fixtures_.Make("mono22.mp3", 22050, 1, 22050, {"-m", "m", "-b", "64"}).path;
     songs_["rate48"] = fixtures_.Make("rate48.mp3", 48000, 2, 48000, {"-V", "2"}).path;
+    songs_["short"] = fixtures_.Make("short.mp3", 44100, 2, 20011, {"-b", "128"}).path;
     for (const QString& path : songs_) QVERIFY(!path.isEmpty());
   }
 
@@ -122,6 +123,56 @@ class TestMpg123SdlEngineDisk : public QObject {
     for (qsizetype i = 0; i < 2 * at; ++i) QCOMPARE(capture[i], int16_t(0));
     for (qsizetype i = 2 * at + expected.size(); i < capture.size(); ++i)
       QCOMPARE(capture[i], int16_t(0));
+  }
+
+  // Songs started one after another from the end notice, as the player window does, reach the
+  // output whole, in order, with only silence between: one device carries them all (a
+  // reopened disk output would start its file afresh and lose what came before).
+  void songsFollowOnOneOutput_data() {
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("the same song twice") << QStringList{"cbr192", "cbr192"};
+    QTest::newRow("three songs") << QStringList{"short", "cbr192", "short"};
+  }
+
+  void songsFollowOnOneOutput() {
+    QFETCH(QStringList, order);
+    const QString file = fixtures_.Dir() + QString("/capture%1.raw").arg(++capture_);
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(file));
+    {
+      TMediaPlayer player;
+      QList<int> notices;
+      int next = 0;
+      auto playNext = [&] {
+        player.SetFileName(songs_[order[next++]]);
+        player.Open();
+        player.Play();
+      };
+      connect(&player, &TMediaPlayer::OnNotify, &player, [&] {
+        notices << player.NotifyResult();
+        if (player.NotifyResult() == nvSuccessful && next < order.size()) playNext();
+      });
+      playNext();
+      QTRY_COMPARE_WITH_TIMEOUT(notices.size(), order.size(), kNoticeTimeoutMs);
+      QCOMPARE(notices, QList<int>(order.size(), nvSuccessful));
+    }
+    QFile raw(file);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    QVector<int16_t> capture(bytes.size() / 2);
+    memcpy(capture.data(), bytes.constData(), size_t(capture.size()) * 2);
+    qsizetype from = 0;  // frame of the capture where the search for the next song begins
+    for (const QString& name : order) {
+      const QVector<int16_t> expected = DecodeAll(songs_[name]);
+      QVERIFY(!expected.isEmpty());
+      const QVector<int16_t> rest = capture.mid(2 * from);
+      const qsizetype at = Align(rest, expected, 65535);
+      QVERIFY2(at >= 0, qPrintable(name));
+      QVERIFY2(rest.size() >= 2 * at + expected.size(), qPrintable(name + " is cut short"));
+      for (qsizetype i = 0; i < 2 * at; ++i) QCOMPARE(rest[i], int16_t(0));
+      for (qsizetype i = 0; i < expected.size(); ++i) QCOMPARE(rest[2 * at + i], expected[i]);
+      from += at + expected.size() / 2;
+    }
+    for (qsizetype i = 2 * from; i < capture.size(); ++i) QCOMPARE(capture[i], int16_t(0));
   }
 
   void levelChangeGlides() {
