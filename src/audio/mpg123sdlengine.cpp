@@ -14,7 +14,7 @@
 namespace {
 
 constexpr size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
-constexpr size_t kChunkFrames = 8192;      // decoded per hold of songMutex_
+constexpr size_t kChunkFrames = 8192;      // decoded per hold of a song's lock
 constexpr size_t kMinDecodeFrames = 1152;  // one MPEG frame: less is not worth waking for
 constexpr size_t kWakeFrames = kRingFrames / 2;
 constexpr int kDeviceCheckMs = 1000;  // how often a playing decoder looks at the device at least
@@ -61,7 +61,17 @@ QString NoOutputText() {
 
 }  // namespace
 
-TMpg123SdlEngine::TMpg123SdlEngine() : ring_(kRingFrames) {
+// One open song: its decoder is not thread-safe, so every use of it holds the lock.
+struct TMpg123SdlEngine::TSong {
+  std::mutex mutex;
+  TMp3Decoder decoder;
+  explicit TSong(const QString& fileName) : decoder(fileName) {}
+};
+
+TMpg123SdlEngine::TMpg123SdlEngine()
+    : ring_(kRingFrames),
+      decodeBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)),
+      prefillBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)) {
   wake_ = SDL_CreateSemaphore(0);
   decoder_ = std::thread([this] { DecodeLoop(); });
 }
@@ -103,18 +113,17 @@ void TMpg123SdlEngine::Prepare() {
 void TMpg123SdlEngine::Open(const QString& fileName) {
   Close();
   // The scan reads the whole file: done before taking any lock.
-  auto song = std::make_unique<TMp3Decoder>(fileName);
+  auto song = std::make_shared<TSong>(fileName);
   {
-    std::lock_guard songLock(songMutex_);
     std::unique_lock lock(mutex_);
     // Until an output has been seen to open, Open checks for one, so a missing output is
     // reported with the song; afterwards Play opens it.
     if (!outputKnown_) {
-      EnsureDeviceLocked(song->Rate(), lock);
+      EnsureDeviceLocked(song->decoder.Rate(), lock);
       RestAfterLocked(kIdleCloseMs);
     }
-    lengthFrames_ = song->LengthFrames();
-    songRate_ = song->Rate();
+    lengthFrames_ = song->decoder.LengthFrames();
+    songRate_ = song->decoder.Rate();
     song_ = std::move(song);
     ++restarts_;
     state_ = TEngineState::Stopped;
@@ -174,9 +183,8 @@ void TMpg123SdlEngine::RestAfterLocked(int ms) {
 }
 
 void TMpg123SdlEngine::Close() {
-  std::unique_ptr<TMp3Decoder> song;
+  std::shared_ptr<TSong> song;
   {
-    std::lock_guard songLock(songMutex_);
     std::lock_guard lock(mutex_);
     if (!song_) return;
     HaltOutputLocked();
@@ -188,17 +196,13 @@ void TMpg123SdlEngine::Close() {
     RestAfterLocked(kIdleCloseMs);
   }
   SDL_SemPost(wake_);
-  // song closes its file here, outside the locks.
+  // The song closes its file here, outside mutex_, or once a read of it in progress is over.
 }
 
-// Decodes up to maxFrames into the ring.
-TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(size_t maxFrames) {
-  auto [at, room] = ring_.WriteRegion();
-  room = std::min({room, maxFrames, kChunkFrames});
-  size_t got = 0;
-  const TMp3Decoder::TRead result = song_->Read(at, room, got);
-  ring_.CommitWrite(got);
-  switch (result) {
+TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(TSong& song, int16_t* out, size_t frames,
+                                                      size_t& got) {
+  got = 0;
+  switch (song.decoder.Read(out, frames, got)) {
     case TMp3Decoder::TRead::More:
       return TChunk::More;
     case TMp3Decoder::TRead::End:
@@ -220,9 +224,9 @@ void TMpg123SdlEngine::TakeChunkLocked(TChunk chunk) {
 
 // Starts output at fromMs: halts the callback, clears the ring, seeks and decodes the first few
 // buffers, then lets the callback go, so it has audio the next time it runs. seek: only when
-// playing, as the same play; else a new play. The file is read under songMutex_ alone.
+// playing, as the same play; else a new play. The file is read under the song's lock alone.
 void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
-  std::lock_guard songLock(songMutex_);
+  std::shared_ptr<TSong> song;
   int64_t frame = 0;
   size_t prefill = 0;
   {
@@ -234,14 +238,15 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
       return;
     }
     if (seek) playId = playId_;
+    song = song_;
     HaltOutputLocked();
-    ++restarts_;
+    ++restarts_;  // a chunk being read now is dropped
     ring_.Reset();
     endWritten_.store(false);
     heardEndNs_.store(0);
     decodeDone_ = false;
     decodeFailed_ = false;
-    prefill = std::min<size_t>(size_t(BufferFramesFor(songRate_)) * 2, kRingFrames);
+    prefill = std::min<size_t>(size_t(BufferFramesFor(songRate_)) * 2, kChunkFrames);
   }
   auto stopAt = [&] {
     std::lock_guard lock(mutex_);
@@ -249,15 +254,24 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
     frozenFrame_ = frame;
     RestAfterLocked(kIdleCloseMs);
   };
-  if (!song_->Seek(frame)) {
+  // Held until the prefill is in the ring, so the decoder's next chunk lands behind it.
+  std::lock_guard songLock(song->mutex);
+  if (!song->decoder.Seek(frame)) {
     stopAt();
-    throw EMCIDeviceError(song_->ErrorText());
+    throw EMCIDeviceError(song->decoder.ErrorText());
   }
   TChunk chunk = TChunk::More;
-  for (int n = 0; n < 16 && chunk == TChunk::More && ring_.Available() < prefill; ++n)
-    chunk = DecodeChunk(prefill - ring_.Available());
+  size_t filled = 0;
+  for (int n = 0; n < 16 && chunk == TChunk::More && filled < prefill; ++n) {
+    size_t got = 0;
+    chunk = DecodeChunk(*song, prefillBuffer_.get() + filled * TFrameRing::kChannels,
+                        prefill - filled, got);
+    filled += got;
+  }
   {
     std::unique_lock lock(mutex_);
+    if (song != song_) return;  // closed meanwhile (another thread's doing)
+    ring_.Write(prefillBuffer_.get(), filled);
     TakeChunkLocked(chunk);
     try {
       EnsureDeviceLocked(songRate_, lock);
@@ -321,7 +335,7 @@ void TMpg123SdlEngine::Seek(int64_t ms) {
       return;
     }
   }
-  Restart(ms, 0, true);  // reads the file: only a playing song needs that
+  Restart(ms, 0, true);  // moves the decoder: only a playing song needs that
 }
 
 int64_t TMpg123SdlEngine::Position() {
@@ -462,8 +476,8 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
   }
 }
 
-// 1. While a play needs audio and the ring has room: decode a chunk under songMutex_ alone,
-//    then look again.
+// 1. While a play needs audio and the ring has room: decode a chunk under the song's lock
+//    alone, then put it into the ring unless the play was restarted meanwhile.
 // 2. Once the last frame is in the ring: wait until the callback reports when it will have been
 //    heard, then until that moment; then the song is stopped at its end and Finished is sent.
 // 3. Decoding failed, or the device went away: stop where the listener is, send Failed.
@@ -481,13 +495,22 @@ void TMpg123SdlEngine::DecodeLoop() {
       // 1.
       if (!decodeDone_ && ring_.Free() >= kMinDecodeFrames) {
         const uint64_t restart = restarts_;
+        std::shared_ptr<TSong> song = song_;
+        const size_t room = std::min(ring_.Free(), kChunkFrames);
         lock.unlock();
-        std::lock_guard songLock(songMutex_);
-        // restarts_ only changes under songMutex_ too: a refill meanwhile makes this chunk moot.
-        const bool current = restarts_ == restart && song_;
-        const TChunk chunk = current ? DecodeChunk(kChunkFrames) : TChunk::More;
+        size_t got = 0;
+        TChunk chunk;
+        {
+          std::lock_guard songLock(song->mutex);
+          chunk = DecodeChunk(*song, decodeBuffer_.get(), room, got);
+        }
+        song.reset();  // a song closed meanwhile closes its file here, outside mutex_
         lock.lock();
-        if (current) TakeChunkLocked(chunk);
+        // A restart or close meanwhile makes this chunk moot.
+        if (restarts_ == restart) {
+          ring_.Write(decodeBuffer_.get(), got);
+          TakeChunkLocked(chunk);
+        }
         continue;
       }
       // 3.

@@ -3,16 +3,18 @@
 // SDL's audio callback copies from the ring, applies the output volume and counts frames.
 //
 // Threads and what they share:
-//   GUI thread   all TAudioEngine calls. State(), Position(), Length(), Pause() and Stop() take
-//                only mutex_, which no one holds while reading a file, so a stalled disk never
-//                holds them up. Open, Close, Play and a Seek while playing read the file
-//                themselves and take songMutex_ for it (waiting for a chunk being read).
-//   decoder      DecodeLoop(): fills the ring under songMutex_ alone, one chunk at a time;
-//                declares the end of a play once its last sample has been heard, or a
-//                failure; closes the output once it has been idle for a moment.
+//   GUI thread   all TAudioEngine calls. They take mutex_, which no one holds while reading a
+//                file, so a stalled disk holds none of them up: not the state, position and
+//                length the windows show, not Pause, Stop, Close, nor Open of another song.
+//                Only Play and a Seek while playing wait for a read of the same song in
+//                progress, as they move its decoder.
+//   decoder      DecodeLoop(): decodes a chunk into a buffer of its own under the song's own
+//                lock, then copies it into the ring under mutex_ unless the play was restarted
+//                meanwhile; declares the end of a play once its last sample has been heard, or
+//                a failure; closes the output once it has been idle for a moment.
 //   callback     Fill(): never waits, allocates or does I/O; talks to the decoder through the
 //                ring, atomics and a semaphore post.
-// Lock order: songMutex_, mutex_, SDL's device lock.
+// Lock order: a song's lock, mutex_, SDL's device lock.
 //
 // At rest (nothing playing) the output device is closed and the decoder sleeps without a
 // timeout: nothing wakes. The device is opened at the song's own rate (stereo, 16-bit) when a
@@ -74,23 +76,22 @@ class TMpg123SdlEngine final : public TAudioEngine {
   void HaltOutputLocked();
   void RestAfterLocked(int ms);
   enum class TChunk { More, End, Failed };
-  TChunk DecodeChunk(size_t maxFrames);  // under songMutex_
+  struct TSong;
+  // Under the song's lock: decodes up to frames frames into out.
+  static TChunk DecodeChunk(TSong& song, int16_t* out, size_t frames, size_t& got);
   void TakeChunkLocked(TChunk chunk);
   int64_t HeardFrameLocked(int64_t nowNs) const;
   int64_t CurrentFrameLocked();
   int64_t MsToFrame(int64_t ms) const;
   int64_t FrameToMs(int64_t frame) const;
 
-  // --- guarded by songMutex_ (the ring's writing side too)
-  std::mutex songMutex_;
-  std::unique_ptr<TMp3Decoder> song_;
-
-  // --- guarded by mutex_, never held while a file is read
+  // --- guarded by mutex_, never held while a file is read; the ring is written under it
   mutable std::mutex mutex_;
+  std::shared_ptr<TSong> song_;  // a read in progress keeps its song alive past a Close
   TEngineState state_ = TEngineState::Closed;
-  int64_t lengthFrames_ = 0;  // of the open song, and its rate: set with song_, under both
+  int64_t lengthFrames_ = 0;  // of the open song, and its rate
   long songRate_ = 0;
-  uint64_t restarts_ = 0;  // bumped under both mutexes whenever the ring is refilled anew
+  uint64_t restarts_ = 0;  // bumped whenever the ring is refilled anew: older chunks are dropped
   uint64_t playId_ = 0;
   int64_t frozenFrame_ = 0;    // the position while not playing
   int64_t reportedFrame_ = 0;  // keeps Position() from stepping back during a play
@@ -125,6 +126,8 @@ class TMpg123SdlEngine final : public TAudioEngine {
   std::atomic<int64_t> heardEndNs_{0};   // callback: when that frame will have been heard
   std::atomic<bool> decoderWaiting_{false};
   std::atomic<uint64_t> underruns_{0};
+  std::unique_ptr<int16_t[]> decodeBuffer_;   // the decoder thread's
+  std::unique_ptr<int16_t[]> prefillBuffer_;  // the GUI thread's
   SDL_sem* wake_ = nullptr;  // posted by the callback and the GUI thread to wake the decoder
 
   std::thread decoder_;

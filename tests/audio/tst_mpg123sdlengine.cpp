@@ -378,46 +378,64 @@ class TestMpg123SdlEngine : public QObject {
   }
 
   // While the decoder's read of the song is held, the GUI's calls return: state, position and
-  // length come without the file, and Pause and Stop take effect.
+  // length come without the file; Pause, Stop and Close take effect, and another song opens
+  // and plays.
   void stalledReadLeavesTheGuiFree_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("mode");
-    QTest::newRow("reads only") << "" << int(mpPlaying);
-    QTest::newRow("paused during the stall") << "pause" << int(mpPaused);
-    QTest::newRow("stopped during the stall") << "stop" << int(mpStopped);
+    QTest::addColumn<QList<int>>("notices");  // once all is over
+    QTest::newRow("reads only") << "" << int(mpPlaying) << QList<int>{nvAborted};
+    QTest::newRow("paused during the stall") << "pause" << int(mpPaused) << QList<int>{};
+    QTest::newRow("stopped during the stall") << "stop" << int(mpStopped) << QList<int>{nvAborted};
+    QTest::newRow("closed during the stall") << "close" << int(mpNotReady) << QList<int>{nvAborted};
+    QTest::newRow("another song played during the stall")
+        << "other" << int(mpPlaying) << QList<int>{nvAborted, nvSuccessful};
   }
 
   void stalledReadLeavesTheGuiFree() {
     QFETCH(QString, action);
     QFETCH(int, mode);
+    QFETCH(QList<int>, notices);
     TStallGate gate;
     TRig rig(songs_["long6s.mp3"].path);
-    const int length = rig.player.Length();
+    int length = rig.player.Length();
     gate.Arm();
     rig.player.Play();
     QTRY_VERIFY_WITH_TIMEOUT(gate.Holding(), kNoticeTimeoutMs);
     const int before = rig.player.Position();
     if (action == "pause") rig.player.Pause();
     if (action == "stop") rig.player.Stop();
+    if (action == "close") rig.player.Close();
+    if (action == "other") {
+      rig.player.SetFileName(songs_["short1s.mp3"].path);
+      rig.player.Open();
+      length = rig.player.Length();
+      rig.player.Play();
+    }
     QCOMPARE(int(rig.player.Mode()), mode);
     const int during = rig.player.Position();
-    QCOMPARE(rig.player.Length(), length);
-    QVERIFY(rig.player.IsOpen());
-    QVERIFY2(during >= before, qPrintable(QString("%1 after %2").arg(during).arg(before)));
+    if (action == "close") {
+      QVERIFY(!rig.player.IsOpen());
+      QCOMPARE(during, 0);
+    } else {
+      QCOMPARE(rig.player.Length(), length);
+      if (action != "other")
+        QVERIFY2(during >= before, qPrintable(QString("%1 after %2").arg(during).arg(before)));
+    }
     // All of the above came back while the read was still held.
     QVERIFY(gate.Holding());
     QVERIFY(!gate.GaveUp());
     gate.Release();
-    if (mode == mpPlaying) {
+    if (action == "") {
       QTRY_VERIFY_WITH_TIMEOUT(rig.player.Position() > during + 300, kNoticeTimeoutMs);
       rig.player.Stop();
-    } else {
+    } else if (action != "other") {
       QTest::qWait(300);
       QCOMPARE(rig.player.Position(), during);
       QCOMPARE(int(rig.player.Mode()), mode);
     }
-    const QList<int> notices = mode == mpPaused ? QList<int>{} : QList<int>{nvAborted};
-    QTRY_COMPARE(rig.notices, notices);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, notices, kNoticeTimeoutMs);
+    if (action == "other") QCOMPARE(rig.player.Position(), length);  // played to its end
   }
 
   // With nothing playing the output device is closed (no audio thread) and the decoder waits
