@@ -2,8 +2,9 @@
 // Shared by the benchmarks: clocks, medians, the test songs kept in /tmp/brimtone-bench, and
 // the floor -- libmpg123 decoding straight into an SDL audio callback, nothing else.
 
-#include <QString>
 #include <SDL.h>
+
+#include <QString>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,7 @@ QString Song(int seconds, int rate = 44100);
 // 1e9 (never) when none came within two seconds.
 double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0);
 
-// The floor: plays path at 44.1 kHz stereo with the engine's buffer size until stopped.
+// The floor: plays path at 44.1 kHz stereo with 2048-frame buffers until stopped.
 class TFloorPlayer {
  public:
   TFloorPlayer() = default;

@@ -1,10 +1,15 @@
 // The audio engine against its targets:
 //   1. Open of a 5-minute and a 60-minute 192 kbps MP3 until the length is known.
-//   2. From Play to the first sample handed to the output; from Seek to audio at the new place.
+//   2. From Play to the first sample handed to the output, from rest (output closed) and right
+//      after a Stop (output still open); from Seek to audio at the new place; from Pause and
+//      Stop to the moment the last audio handed out has been heard.
 //   3. CPU and memory while a 60 s, 192 kbps, 44.1 kHz stereo MP3 plays in real time (SDL's
-//      dummy driver), next to a floor that only decodes with libmpg123 inside the SDL callback.
-//      Both run at the same time as child processes of this one; each reads the CPU time of its
-//      threads from /proc/self/task/*/schedstat over the same 15 s window.
+//      dummy driver), next to a floor that only decodes with libmpg123 inside an SDL callback
+//      with 2048-frame buffers. Both run at the same time as child processes of this one; each
+//      reads the CPU time of its threads from /proc/self/task/*/schedstat over the same 15 s
+//      window. Ring underruns of the engine beside them.
+//   4. Wake-ups per second of each of the engine's threads over 10 s with a song open and
+//      nothing playing, and while paused.
 // Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there.
 
 
@@ -14,6 +19,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTextStream>
+#include <QMap>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -60,7 +66,7 @@ int RunFloor(const QString& path) {
   SleepMs(kWindowMs);
   const int64_t cpu = ThreadsCpuNs() - cpu0;
   const int64_t rss = RssKb() - rssBefore;
-  std::printf("%lld %lld\n", (long long)cpu, (long long)rss);
+  std::printf("%lld %lld 0\n", (long long)cpu, (long long)rss);
   return 0;
 }
 
@@ -74,7 +80,8 @@ int RunEngine(const QString& path) {
   SleepMs(kWindowMs);
   const int64_t cpu = ThreadsCpuNs() - cpu0;
   const int64_t rss = RssKb() - rssBefore;
-  std::printf("%lld %lld\n", (long long)cpu, (long long)rss);
+  std::printf("%lld %lld %llu\n", (long long)cpu, (long long)rss,
+              (unsigned long long)engine.Underruns());
   return 0;
 }
 
@@ -110,16 +117,41 @@ void BenchOpen(const QString& five, const QString& sixty) {
   }
 }
 
+// Waits until the engine's output is closed again (it closes a moment after playing stops).
+void WaitAtRest(TMpg123SdlEngine& engine) {
+  for (int i = 0; i < 500 && engine.OutputOpen(); ++i) SleepMs(10);
+  if (engine.OutputOpen()) {
+    std::fprintf(stderr, "the output stays open at rest\n");
+    std::exit(1);
+  }
+}
+
+// Time from t0 until the audio handed out so far has been heard, once the output has had a
+// buffer's time to run on after a Pause or Stop.
+double HeardAfterMs(TMpg123SdlEngine& engine, int64_t t0) {
+  SleepMs(engine.OutputBufferFrames() * 1000 / 44100 + 20);
+  return (engine.HeardUntilNs() - t0) / 1e6;
+}
+
 void BenchLatency(const QString& song) {
   TMpg123SdlEngine engine;
+  engine.Prepare();
   engine.Open(song);
-  std::vector<double> play, seek;
+  std::vector<double> rest, open, seek, pause, stop;
+  for (int i = 0; i < 12; ++i) {
+    WaitAtRest(engine);
+    const int64_t t0 = NowNs();
+    engine.Play(1000 * i, 1);
+    rest.push_back(WaitFirstAudioMs(engine, t0));
+    SleepMs(100);
+    engine.Stop();
+  }
   for (int i = 0; i < 25; ++i) {
     engine.Stop();
     SleepMs(30 + i % 7);  // land anywhere in the output's cycle
     const int64_t t0 = NowNs();
     engine.Play(1000 * i, 1);
-    play.push_back(WaitFirstAudioMs(engine, t0));
+    open.push_back(WaitFirstAudioMs(engine, t0));
   }
   for (int i = 0; i < 25; ++i) {
     SleepMs(30 + i % 7);
@@ -127,14 +159,83 @@ void BenchLatency(const QString& song) {
     engine.Seek((i * 7919) % 55000);
     seek.push_back(WaitFirstAudioMs(engine, t0));
   }
-  engine.Stop();
+  for (int i = 0; i < 12; ++i) {
+    engine.Play(2000 * i, 1);
+    SleepMs(100 + 7 * i);
+    int64_t t0 = NowNs();
+    engine.Pause();
+    pause.push_back(HeardAfterMs(engine, t0));
+    engine.Play(2000 * i + 500, 1);
+    SleepMs(100 + 7 * i);
+    t0 = NowNs();
+    engine.Stop();
+    stop.push_back(HeardAfterMs(engine, t0));
+  }
+  auto worst = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
   std::printf(
-      "Play to the first sample handed to the output (SDL buffer %d frames): median %.1f "
-      "ms, worst %.1f ms (target <= 20 ms)\n",
-      engine.OutputBufferFrames(), Median(play), *std::max_element(play.begin(), play.end()));
+      "Play to the first sample handed to the output, from rest (output closed; SDL buffer %d "
+      "frames): median %.1f ms, worst %.1f ms (target <= 20 ms)\n",
+      engine.OutputBufferFrames(), Median(rest), worst(rest));
   std::printf(
-      "Seek to audio at the new position: median %.1f ms, worst %.1f ms (target <= 30 ms)\n",
-      Median(seek), *std::max_element(seek.begin(), seek.end()));
+      "Play to the first sample right after a Stop (output still open): median %.1f ms, worst "
+      "%.1f ms (target <= 20 ms)\n",
+      Median(open), worst(open));
+  std::printf("Seek to audio at the new position: median %.1f ms, worst %.1f ms (target <= 50 ms)\n",
+              Median(seek), worst(seek));
+  std::printf(
+      "Pause until the last audio has been heard: median %.1f ms, worst %.1f ms; Stop: median "
+      "%.1f ms, worst %.1f ms (target <= 50 ms); underruns %llu (target 0)\n",
+      Median(pause), worst(pause), Median(stop), worst(stop),
+      (unsigned long long)engine.Underruns());
+}
+
+// Context switches of each thread of this process, by thread id, with the thread's name.
+QMap<QString, std::pair<QString, int64_t>> Switches() {
+  QMap<QString, std::pair<QString, int64_t>> threads;
+  for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile file("/proc/self/task/" + task + "/status");
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    auto& thread = threads[task];
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (line.startsWith("Name:")) thread.first = QString::fromUtf8(line.mid(5).trimmed());
+      if (line.contains("ctxt_switches:"))
+        thread.second += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    }
+  }
+  return threads;
+}
+
+// Wake-ups per second of the engine's threads (all but this one) over 10 s.
+void PrintWakeups(const char* what) {
+  constexpr int kSpanMs = 10000;
+  const QString self = QString::number(gettid());
+  const auto before = Switches();
+  SleepMs(kSpanMs);
+  const auto after = Switches();
+  double total = 0;
+  QStringList parts;
+  for (auto it = after.begin(); it != after.end(); ++it) {
+    if (it.key() == self) continue;
+    const double perSecond = (it->second - before.value(it.key()).second) * 1000.0 / kSpanMs;
+    total += perSecond;
+    parts << QString("%1 %2").arg(it->first).arg(perSecond, 0, 'f', 1);
+  }
+  std::printf("Engine wake-ups per second %s, over %d s: %.1f (%s) (target 0)\n", what,
+              kSpanMs / 1000, total, qPrintable(parts.join(", ")));
+  std::fflush(stdout);
+}
+
+void BenchWakeups(const QString& song) {
+  TMpg123SdlEngine engine;
+  engine.Prepare();
+  engine.Open(song);
+  SleepMs(2000);
+  PrintWakeups("with a song open, nothing played yet");
+  engine.Play(0, 1);
+  SleepMs(1000);
+  engine.Pause();
+  SleepMs(2000);
+  PrintWakeups("while paused");
 }
 
 // Songs of another rate reopen the output device at that rate; what that costs Open and Play.
@@ -166,7 +267,7 @@ void BenchCpu(const QString& song) {
   if (!floor.waitForFinished(60000) || !engine.waitForFinished(60000)) std::exit(1);
   const QList<QByteArray> f = floor.readAllStandardOutput().trimmed().split(' ');
   const QList<QByteArray> e = engine.readAllStandardOutput().trimmed().split(' ');
-  if (f.size() != 2 || e.size() != 2) {
+  if (f.size() != 3 || e.size() != 3) {
     std::fprintf(stderr, "a child failed: %s %s\n", floor.readAllStandardError().constData(),
                  engine.readAllStandardError().constData());
     std::exit(1);
@@ -174,8 +275,8 @@ void BenchCpu(const QString& song) {
   const double floorMs = f[0].toLongLong() / 1e6, engineMs = e[0].toLongLong() / 1e6;
   std::printf(
       "CPU over the same %d s of real-time play (60 s, 192 kbps): engine %.1f ms, floor "
-      "%.1f ms: %.2f x (target <= 1.3 x)\n",
-      kWindowMs / 1000, engineMs, floorMs, engineMs / floorMs);
+      "%.1f ms: %.2f x (target <= 1.3 x); underruns %lld (target 0)\n",
+      kWindowMs / 1000, engineMs, floorMs, engineMs / floorMs, e[2].toLongLong());
   std::printf(
       "Resident memory the engine adds while playing: %.1f MB (floor: %.1f MB) (target <= "
       "8 MB)\n",
@@ -194,6 +295,7 @@ int main(int argc, char** argv) {
   const QString minute = Song(60), five = Song(300), hour = Song(3600), minute48 = Song(60, 48000);
   BenchOpen(five, hour);
   BenchLatency(minute);
+  BenchWakeups(minute);
   BenchRateChange(minute, minute48);
   BenchCpu(minute);
   return 0;

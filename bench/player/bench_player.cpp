@@ -1,12 +1,15 @@
 // The whole program against its targets, with both windows shown on a real X server:
-//   1. CPU while a 60 s, 192 kbps, 44.1 kHz stereo MP3 plays, over 15 s, next to a floor that
-//      only decodes with libmpg123 inside the SDL callback; resident memory with a 10,000-entry
-//      playlist. Floor and program run one after the other, three rounds; the CPU time of all
-//      threads of each child is read from the outside (/proc/PID/task/*/schedstat).
+//   1. CPU while a 60 s, 192 kbps, 44.1 kHz stereo MP3 plays, over 15 s, side by side with a
+//      floor that only decodes with libmpg123 inside an SDL callback with 2048-frame buffers;
+//      resident memory with a 10,000-entry playlist; ring underruns. Three rounds; the CPU
+//      time of all threads of each child is read from the outside (/proc/PID/task/*/schedstat).
 //   2. From the triggering click on a playlist row (the third left-button click on the selected
 //      row, real mouse events to the list) to the first sample handed to the output, for a
 //      5-minute MP3 whose entry has no length yet, in a 10,000-entry playlist.
 //   3. CPU per drag step of the player window: snap, move both windows, repaint.
+//   4. Wake-ups per second of every thread over 10 s with nothing playing and while paused
+//      (voluntary and involuntary context switches from /proc/PID/task/*/status).
+//   5. The silence between songs in repeat-playlist mode, captured by SDL's disk driver.
 //
 // Run it from a plain shell: it starts its own X server (Xvfb -displayfd) and runs every part
 // in child processes on that display, with SDL's dummy audio driver. An existing DISPLAY is
@@ -24,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -40,12 +44,12 @@
 #include <vector>
 
 #include "app/application.h"
-#include "benchkit.h"
 #include "app/startup.h"
+#include "audio/mpg123sdlengine.h"
+#include "benchkit.h"
 #include "controls/dtlistbox.h"
 #include "platform/programdir.h"
 #include "player/formmain.h"
-#include "audio/mpg123sdlengine.h"
 #include "playlist/formplaylist.h"
 
 namespace {
@@ -71,10 +75,11 @@ int64_t ProcessCpuNs() {
 // A playlist of kEntries entries: the given songs first (length in seconds, 0: none yet), then
 // entries of songs that are not there, as a long-kept playlist has. Written aside and renamed
 // over, as the program itself writes.
-void WritePlaylist(const QString& dir, const std::vector<std::pair<QString, int>>& head) {
+void WritePlaylist(const QString& dir, const std::vector<std::pair<QString, int>>& head,
+                   int entries = kEntries) {
   QByteArray text = "[playlist]\n";
-  text.reserve(kEntries * 90);
-  for (int n = 1; n <= kEntries; ++n) {
+  text.reserve(entries * 90);
+  for (int n = 1; n <= entries; ++n) {
     QString file, title;
     int length = 0;
     if (n <= int(head.size())) {
@@ -89,7 +94,7 @@ void WritePlaylist(const QString& dir, const std::vector<std::pair<QString, int>
     text += QStringLiteral("File%1=%2\nTitle%1=%3\n").arg(n).arg(file, title).toUtf8();
     if (length > 0) text += QStringLiteral("Length%1=%2\n").arg(n).arg(length).toUtf8();
   }
-  text += QStringLiteral("NumberOfEntries=%1\nVersion=2\n").arg(kEntries).toUtf8();
+  text += QStringLiteral("NumberOfEntries=%1\nVersion=2\n").arg(entries).toUtf8();
   QFile file(dir + "/lastplay.dat.part");
   if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) Fail("cannot write");
   file.close();
@@ -107,6 +112,24 @@ void MakeProgramDir(const QString& dir) {
 }
 
 // --- children
+
+TMpg123SdlEngine& RealEngine(TformMain& player) {
+  auto* engine = dynamic_cast<TMpg123SdlEngine*>(&player.Mp3MediaPlayer->Engine());
+  if (!engine) Fail("not the real engine");
+  return *engine;
+}
+
+void PrintUnderruns(TformMain& player) {
+  std::printf("underruns %llu\n", (unsigned long long)RealEngine(player).Underruns());
+  std::fflush(stdout);
+}
+
+// The underrun count a child printed last; -1 for none.
+long long UnderrunsIn(const QByteArray& out) {
+  const qsizetype at = out.lastIndexOf("underruns ");
+  if (at < 0) return -1;
+  return out.mid(at + 10).split('\n').value(0).trimmed().toLongLong();
+}
 
 void SayReady() {
   std::printf("ready\n");
@@ -136,8 +159,53 @@ int RunProgram(int argc, char** argv, const QString& dir) {
   QTimer::singleShot(0, SayReady);
   QTimer::singleShot(60000, &app, &QCoreApplication::quit);
   const int result = app.exec();
+  PrintUnderruns(*windows.formMain);
   DestroyWindows(windows);
   return result;
+}
+
+// The program with both windows shown and nothing playing; or paused a second into a song.
+int RunIdle(int argc, char** argv, const QString& dir, bool paused) {
+  TApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  QuitOnTerminationSignals();
+  SetProgramDir(dir);
+  TWindows windows;
+  CreateWindows(windows);
+  if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
+  if (paused) {
+    windows.formPlaylist->boxPlaylist->SetItemIndex(0);
+    windows.formMain->PlayClick(windows.formMain->Play);
+    if (!windows.formMain->Playing) Fail("the program does not play");
+    QTest::qWait(1000);
+    windows.formMain->PauseClick(windows.formMain->Pause);
+    if (!windows.formMain->Paused) Fail("the program does not pause");
+  }
+  QTimer::singleShot(0, SayReady);
+  QTimer::singleShot(60000, &app, &QCoreApplication::quit);
+  const int result = app.exec();
+  DestroyWindows(windows);
+  return result;
+}
+
+// Plays the playlist in repeat-playlist mode for ms with SDL's disk driver writing to the file
+// named by SDL_DISKAUDIOFILE.
+int RunGap(int argc, char** argv, const QString& dir, int ms) {
+  TApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  SetProgramDir(dir);
+  TWindows windows;
+  CreateWindows(windows);
+  if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
+  windows.formMain->itemRepeatPlaylist->trigger();
+  windows.formPlaylist->boxPlaylist->SetItemIndex(0);
+  windows.formMain->PlayClick(windows.formMain->Play);
+  if (!windows.formMain->Playing) Fail("the program does not play");
+  QTest::qWait(ms);
+  windows.formMain->StopClick(windows.formMain->Stop);
+  PrintUnderruns(*windows.formMain);
+  DestroyWindows(windows);
+  return 0;
 }
 
 int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
@@ -149,8 +217,7 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
   TformMain& player = *windows.formMain;
   TformPlaylist& playlist = *windows.formPlaylist;
   if (!QTest::qWaitForWindowExposed(&playlist)) Fail("playlist window not shown");
-  auto* engine = dynamic_cast<TMpg123SdlEngine*>(&player.Mp3MediaPlayer->Engine());
-  if (!engine) Fail("not the real engine");
+  TMpg123SdlEngine* engine = &RealEngine(player);
   QWidget* surface = playlist.boxPlaylist->viewport();
   const int itemHeight = playlist.boxPlaylist->ItemHeight();
   const QPoint row1(20, itemHeight + itemHeight / 2);
@@ -193,6 +260,8 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
       "  of which the click's own handling (Open, length written, list refilled, Play): median "
       "%.1f ms; the first play after start-up (output device opened): %.1f ms\n",
       Median(inClick), first);
+  std::printf("  underruns over these plays: %llu (target 0)\n",
+              (unsigned long long)engine->Underruns());
   DestroyWindows(windows);
   return 0;
 }
@@ -354,28 +423,37 @@ void EndChild(QProcess& child) {
 struct TPlaySample {
   double cpuMs = 0;
   int64_t rssKb = 0, hwmKb = 0;
+  long long underruns = -1;
 };
 
-// Starts a child that plays, waits for it to say so, lets it settle, then reads its threads'
-// CPU time over the window and its resident memory at the end.
-TPlaySample MeasurePlaying(const QProcessEnvironment& env, const QStringList& args) {
-  QProcess child;
-  StartChild(child, env, args);
-  QByteArray out;
-  while (!out.contains("ready") && child.waitForReadyRead(30000))
-    out += child.readAllStandardOutput();
-  if (!out.contains("ready")) Fail("a playing child did not start playing");
-  const qint64 pid = child.processId();
+// Starts the floor and the program side by side, waits for both to say they play, lets them
+// settle, then reads their threads' CPU time over the same window and the program's resident
+// memory at the end.
+std::pair<TPlaySample, TPlaySample> MeasurePlaying(const QProcessEnvironment& env,
+                                                   const QString& song, const QString& dir) {
+  QProcess floor, program;
+  StartChild(floor, env, {"--floor", song});
+  StartChild(program, env, {"--program", dir});
+  for (QProcess* child : {&floor, &program}) {
+    QByteArray out;
+    while (!out.contains("ready") && child->waitForReadyRead(30000))
+      out += child->readAllStandardOutput();
+    if (!out.contains("ready")) Fail("a playing child did not start playing");
+  }
   SleepMs(kWarmupMs);
-  const int64_t c0 = TasksCpuNs(pid);
+  const int64_t f0 = TasksCpuNs(floor.processId()), p0 = TasksCpuNs(program.processId());
   SleepMs(kWindowMs);
-  TPlaySample sample;
-  sample.cpuMs = (TasksCpuNs(pid) - c0) / 1e6;
-  sample.rssKb = StatusKb(pid, "VmRSS:");
-  sample.hwmKb = StatusKb(pid, "VmHWM:");
-  if (child.state() != QProcess::Running) Fail("a playing child ended early");
-  EndChild(child);
-  return sample;
+  std::pair<TPlaySample, TPlaySample> samples;
+  samples.first.cpuMs = (TasksCpuNs(floor.processId()) - f0) / 1e6;
+  samples.second.cpuMs = (TasksCpuNs(program.processId()) - p0) / 1e6;
+  samples.second.rssKb = StatusKb(program.processId(), "VmRSS:");
+  samples.second.hwmKb = StatusKb(program.processId(), "VmHWM:");
+  if (floor.state() != QProcess::Running || program.state() != QProcess::Running)
+    Fail("a playing child ended early");
+  EndChild(floor);
+  EndChild(program);
+  samples.second.underruns = UnderrunsIn(program.readAllStandardOutput());
+  return samples;
 }
 
 void BenchPlaying(const QProcessEnvironment& env, const QString& song) {
@@ -384,26 +462,142 @@ void BenchPlaying(const QProcessEnvironment& env, const QString& song) {
   WritePlaylist(dir.path(), {{song, 60}});
   std::vector<double> floors, programs, ratios;
   int64_t rss = 0, hwm = 0;
+  long long underruns = 0;
   for (int round = 0; round < kRounds; ++round) {
-    const TPlaySample f = MeasurePlaying(env, {"--floor", song});
-    const TPlaySample p = MeasurePlaying(env, {"--program", dir.path()});
+    const auto [f, p] = MeasurePlaying(env, song, dir.path());
     floors.push_back(f.cpuMs);
     programs.push_back(p.cpuMs);
     ratios.push_back(p.cpuMs / f.cpuMs);
     rss = std::max(rss, p.rssKb);
     hwm = std::max(hwm, p.hwmKb);
+    underruns = p.underruns < 0 || underruns < 0 ? -1 : underruns + p.underruns;
   }
   const double program = Median(programs), floor = Median(floors);
   std::printf(
-      "program CPU while playing, %d s: %.3f s = %.2f x floor (floor %.3f s; medians of %d "
-      "rounds; per-round ratios",
-      kWindowMs / 1000, program / 1000, program / floor, floor / 1000, kRounds);
+      "program CPU while playing, both windows shown, %d s side by side with the floor "
+      "(libmpg123 into an SDL callback, 2048-frame buffers): %.3f s = %.2f x floor (floor %.3f "
+      "s; medians of %d rounds; per-round ratios",
+      kWindowMs / 1000, program / 1000, Median(ratios), floor / 1000, kRounds);
   for (double r : ratios) std::printf(" %.2f", r);
-  std::printf(") (target <= 2.0 x)\n");
+  std::printf(") (target <= 1.3 x); underruns %lld (target 0)\n", underruns);
   std::printf(
       "resident memory, 10,000-entry playlist, playing: %.1f MB (peak %.1f MB; highest of %d "
       "rounds) (target <= 60 MB)\n",
       rss / 1024.0, hwm / 1024.0, kRounds);
+  std::fflush(stdout);
+}
+
+struct TThreadSwitches {
+  QString name;
+  int64_t switches = 0;
+};
+
+// Context switches (voluntary and involuntary) of every live thread of a process, by thread id.
+QMap<QString, TThreadSwitches> Switches(qint64 pid) {
+  QMap<QString, TThreadSwitches> threads;
+  const QString base = QString("/proc/%1/task").arg(pid);
+  for (const QString& task : QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile file(base + "/" + task + "/status");
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    TThreadSwitches& thread = threads[task];
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (line.startsWith("Name:")) thread.name = QString::fromUtf8(line.mid(5).trimmed());
+      if (line.startsWith("voluntary_ctxt_switches:") ||
+          line.startsWith("nonvoluntary_ctxt_switches:"))
+        thread.switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    }
+  }
+  return threads;
+}
+
+// Starts an idle child, lets it settle, and prints each thread's wake-ups per second over 10 s.
+void MeasureWakeups(const QProcessEnvironment& env, const QStringList& args, const char* what) {
+  constexpr int kSettleMs = 2000, kSpanMs = 10000;
+  QProcess child;
+  StartChild(child, env, args);
+  QByteArray out;
+  while (!out.contains("ready") && child.waitForReadyRead(30000))
+    out += child.readAllStandardOutput();
+  if (!out.contains("ready")) Fail("an idle child did not get ready");
+  const qint64 pid = child.processId();
+  SleepMs(kSettleMs);
+  const QMap<QString, TThreadSwitches> before = Switches(pid);
+  SleepMs(kSpanMs);
+  const QMap<QString, TThreadSwitches> after = Switches(pid);
+  if (child.state() != QProcess::Running) Fail("an idle child ended early");
+  EndChild(child);
+  double total = 0;
+  QStringList parts;
+  for (auto it = after.begin(); it != after.end(); ++it) {
+    const double perSecond = (it->switches - before.value(it.key()).switches) * 1000.0 / kSpanMs;
+    total += perSecond;
+    if (perSecond > 0) parts << QString("%1 %2").arg(it->name).arg(perSecond, 0, 'f', 1);
+  }
+  std::printf(
+      "wake-ups per second %s, whole program over %d s: %.1f (%s; %d threads) (target: the "
+      "timer's 2 and nothing else)\n",
+      what, kSpanMs / 1000, total, parts.isEmpty() ? "none" : qPrintable(parts.join(", ")),
+      int(after.size()));
+  std::fflush(stdout);
+}
+
+// Runs of silence (both channels exactly 0) of at least minFrames between the first and the
+// last sound of a capture of stereo 16-bit frames, in frames.
+std::vector<int64_t> SilentRuns(const QByteArray& raw, int64_t minFrames) {
+  const auto* samples = reinterpret_cast<const int16_t*>(raw.constData());
+  const int64_t frames = raw.size() / 4;
+  std::vector<int64_t> runs;
+  int64_t run = 0;
+  bool sounded = false;
+  for (int64_t f = 0; f < frames; ++f) {
+    if (samples[2 * f] == 0 && samples[2 * f + 1] == 0) {
+      ++run;
+      continue;
+    }
+    if (sounded && run >= minFrames) runs.push_back(run);
+    sounded = true;
+    run = 0;
+  }
+  return runs;
+}
+
+void BenchGap(QProcessEnvironment env) {
+  QTemporaryDir dir;
+  MakeProgramDir(dir.path());
+  // Tones whose ends fall 5 ms apart, at every point of an output buffer of up to 30 ms: the
+  // silence after a song depends on where in its last buffer it ends.
+  std::vector<std::pair<QString, int>> songs;
+  for (const char* length : {"1.5", "1.505", "1.51", "1.515", "1.52", "1.525"}) {
+    const QString path = dir.path() + "/tone" + length + ".mp3";
+    const QString command =
+        QString(
+            "sox -r 44100 -c 2 -n -b 16 -t wav - synth %1 sine 440 sine 660 vol 0.7 2>/dev/null "
+            "| lame --quiet -b 192 - '%2'")
+            .arg(length, path);
+    if (QProcess::execute("sh", {"-c", command}) != 0) Fail("cannot make the tones");
+    songs.push_back({path, 0});
+  }
+  WritePlaylist(dir.path(), songs, int(songs.size()));
+  const QString capture = dir.path() + "/capture.raw";
+  env.insert("SDL_AUDIODRIVER", "disk");
+  env.insert("SDL_DISKAUDIOFILE", capture);
+  QProcess child;
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  child.start(QCoreApplication::applicationFilePath(), {"--gap", dir.path(), "11000"});
+  if (!child.waitForFinished(60000) || child.exitCode() != 0) Fail("the gap child failed");
+  const long long underruns = UnderrunsIn(child.readAllStandardOutput());
+  QFile file(capture);
+  if (!file.open(QIODevice::ReadOnly)) Fail("no capture");
+  std::vector<double> gaps;
+  for (int64_t run : SilentRuns(file.readAll(), 10)) gaps.push_back(run * 1000.0 / 44100);
+  if (gaps.empty()) Fail("no gap between songs found");
+  std::printf(
+      "silence between songs, repeat playlist, disk driver: median %.1f ms, worst %.1f ms over %zu "
+      "changes (",
+      Median(gaps), *std::max_element(gaps.begin(), gaps.end()), gaps.size());
+  for (size_t i = 0; i < gaps.size(); ++i) std::printf("%s%.1f", i ? " " : "", gaps[i]);
+  std::printf(") (target < 30 ms); underruns %lld (target 0)\n", underruns);
   std::fflush(stdout);
 }
 
@@ -432,6 +626,12 @@ int main(int argc, char** argv) {
     return RunLatency(argc, argv, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
   if (argc == 3 && QByteArray(argv[1]) == "--drag")
     return RunDrag(argc, argv, QString::fromLocal8Bit(argv[2]));
+  if (argc == 3 && QByteArray(argv[1]) == "--rest")
+    return RunIdle(argc, argv, QString::fromLocal8Bit(argv[2]), false);
+  if (argc == 3 && QByteArray(argv[1]) == "--paused")
+    return RunIdle(argc, argv, QString::fromLocal8Bit(argv[2]), true);
+  if (argc == 4 && QByteArray(argv[1]) == "--gap")
+    return RunGap(argc, argv, QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
 
   QCoreApplication app(argc, argv);
   signal(SIGINT, [](int) {  // the X server goes too
@@ -445,9 +645,16 @@ int main(int argc, char** argv) {
   MakeProgramDir(latencyDir.path());
   MakeProgramDir(dragDir.path());
   WritePlaylist(dragDir.path(), {{minute, 60}});
-  RunReporting(env, {"--drag", dragDir.path()});
-  RunReporting(env, {"--latency", latencyDir.path(), five});
-  BenchPlaying(env, minute);
+  const QStringList only = app.arguments().mid(1);  // parts to run: drag latency idle gap cpu
+  auto wanted = [&](const char* part) { return only.isEmpty() || only.contains(part); };
+  if (wanted("idle")) {
+    MeasureWakeups(env, {"--rest", dragDir.path()}, "with nothing playing");
+    MeasureWakeups(env, {"--paused", dragDir.path()}, "while paused");
+  }
+  if (wanted("gap")) BenchGap(env);
+  if (wanted("drag")) RunReporting(env, {"--drag", dragDir.path()});
+  if (wanted("latency")) RunReporting(env, {"--latency", latencyDir.path(), five});
+  if (wanted("cpu")) BenchPlaying(env, minute);
   StopXvfb();
   return 0;
 }

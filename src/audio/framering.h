@@ -37,6 +37,19 @@ class TFrameRing {
   void CommitWrite(size_t frames) {
     written_.store(written_.load(std::memory_order_relaxed) + frames, std::memory_order_release);
   }
+  // Producer: copies up to frames frames from in, returns how many fitted.
+  size_t Write(const int16_t* in, size_t frames) {
+    size_t done = 0;
+    while (done < frames) {
+      const auto [at, room] = WriteRegion();
+      const size_t n = std::min(room, frames - done);
+      if (n == 0) break;
+      std::memcpy(at, in + done * kChannels, n * kChannels * sizeof(int16_t));
+      CommitWrite(n);
+      done += n;
+    }
+    return done;
+  }
 
   // Consumer: copies up to frames frames into out, returns how many.
   size_t Read(int16_t* out, size_t frames) {

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -24,12 +25,18 @@ QString SystemText(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
 }
 
+std::atomic<TSongReadHook> songReadHook{nullptr};
+
 void EnsureLibraryReady() {
   static const int ready = mpg123_init();
   (void)ready;
 }
 
 }  // namespace
+
+void SetSongReadHook(TSongReadHook hook) {
+  songReadHook.store(hook);
+}
 
 // Buffered read/seek over a file descriptor for mpg123's replaced reader.
 struct TMp3Decoder::TReader {
@@ -57,6 +64,7 @@ struct TMp3Decoder::TReader {
         continue;
       }
       const bool direct = count >= kBufferSize;
+      if (const TSongReadHook hook = songReadHook.load(std::memory_order_relaxed)) hook();
       ssize_t got;
       do {
         got = ::pread(r->fd, direct ? out : r->buf.get(), direct ? count : kBufferSize, r->pos);

@@ -11,6 +11,11 @@
 
 struct mpg123_handle_struct;
 
+// Test seam: when set, called on the reading thread before every read of a song file, so a
+// test can hold a read as a slow or failing disk would. One function for the whole process.
+using TSongReadHook = void (*)();
+void SetSongReadHook(TSongReadHook hook);
+
 class TMp3Decoder {
  public:
   // Throws EMCIDeviceError with a text naming the reason the file cannot be played.

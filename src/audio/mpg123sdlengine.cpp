@@ -7,17 +7,20 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/errors.h"
 #include "audio/mp3decoder.h"
 #include "audio/outputvolume.h"
+#include "platform/errors.h"
 
 namespace {
 
-constexpr size_t kRingFrames = 16384;      // about 0.37 s at 44.1 kHz
-constexpr size_t kChunkFrames = 4096;      // decoded per hold of the mutex
+constexpr size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
+constexpr size_t kChunkFrames = 8192;      // decoded per hold of a song's lock
 constexpr size_t kMinDecodeFrames = 1152;  // one MPEG frame: less is not worth waking for
 constexpr size_t kWakeFrames = kRingFrames / 2;
-constexpr int kDeviceCheckMs = 250;  // how often a playing decoder looks at the device
+constexpr int kDeviceCheckMs = 1000;  // how often a playing decoder looks at the device at least
+// How long an idle output stays open: long enough for the next song of a playlist to follow
+// on the same device, short enough that a player at rest soon costs nothing.
+constexpr int kIdleCloseMs = 500;
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -25,13 +28,15 @@ int64_t NowNs() {
       .count();
 }
 
-// About 10 ms, and always a whole number of milliseconds: SDL's dummy and disk drivers pace
-// themselves by sleeping a buffer's length in whole milliseconds, so a 512-frame buffer at
-// 44.1 kHz (11.6 ms, slept as 11) would run them 5 % fast.
+// About 30 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
+// Stop and a seek still take effect within one buffer and the silence padding the end of a
+// song stays short. Always a whole number of milliseconds: SDL's dummy and disk drivers pace
+// themselves by sleeping a buffer's length in whole milliseconds, so a buffer of 11.6 ms
+// (slept as 11) would run them 5 % fast.
 int BufferFramesFor(long rate) {
-  for (long perSecond : {100, 50, 25})
-    if (rate % perSecond == 0) return int(rate / perSecond);
-  return 512;
+  for (long ms : {30, 20, 40, 25, 50, 10})
+    if (rate * ms % 1000 == 0) return int(rate * ms / 1000);
+  return 1024;
 }
 
 // One SDL device lock scope.
@@ -56,7 +61,17 @@ QString NoOutputText() {
 
 }  // namespace
 
-TMpg123SdlEngine::TMpg123SdlEngine() : ring_(kRingFrames) {
+// One open song: its decoder is not thread-safe, so every use of it holds the lock.
+struct TMpg123SdlEngine::TSong {
+  std::mutex mutex;
+  TMp3Decoder decoder;
+  explicit TSong(const QString& fileName) : decoder(fileName) {}
+};
+
+TMpg123SdlEngine::TMpg123SdlEngine()
+    : ring_(kRingFrames),
+      decodeBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)),
+      prefillBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)) {
   wake_ = SDL_CreateSemaphore(0);
   decoder_ = std::thread([this] { DecodeLoop(); });
 }
@@ -70,8 +85,8 @@ TMpg123SdlEngine::~TMpg123SdlEngine() {
   SDL_SemPost(wake_);
   decoder_.join();
   if (device_) SDL_CloseAudioDevice(device_);
-  if (sdlAudioReady_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   SDL_DestroySemaphore(wake_);
+  // sdl_ goes last: the last engine of the process shuts SDL down.
 }
 
 void TMpg123SdlEngine::SetEndHandler(TEndHandler handler) {
@@ -79,37 +94,52 @@ void TMpg123SdlEngine::SetEndHandler(TEndHandler handler) {
   endHandler_ = std::move(handler);
 }
 
+// Opens the output once, so the first Open need not (and SDL's start-up cost is paid now);
+// it closes again after the idle moment, and the first Play opens it afresh.
 void TMpg123SdlEngine::Prepare() {
-  std::lock_guard lock(mutex_);
-  if (device_) return;
-  try {
-    EnsureDeviceLocked(44100);  // the rate of nearly every MP3
-  } catch (const EMCIDeviceError&) {
-    // No output now; Open says so when a song is asked for.
+  {
+    std::unique_lock lock(mutex_);
+    if (device_ || outputKnown_) return;
+    try {
+      EnsureDeviceLocked(44100, lock);  // the rate of nearly every MP3
+      RestAfterLocked(kIdleCloseMs);
+    } catch (const EMCIDeviceError&) {
+      return;  // no output now; Open says so when a song is asked for
+    }
   }
+  SDL_SemPost(wake_);
 }
 
 void TMpg123SdlEngine::Open(const QString& fileName) {
   Close();
-  // The scan reads the whole file: done before taking the mutex, the decoder never waits on it.
-  auto song = std::make_unique<TMp3Decoder>(fileName);
-  std::lock_guard lock(mutex_);
-  EnsureDeviceLocked(song->Rate());
-  song_ = std::move(song);
-  state_ = TEngineState::Stopped;
-  frozenFrame_ = 0;
+  // The scan reads the whole file: done before taking any lock.
+  auto song = std::make_shared<TSong>(fileName);
+  {
+    std::unique_lock lock(mutex_);
+    // Until an output has been seen to open, Open checks for one, so a missing output is
+    // reported with the song; afterwards Play opens it.
+    if (!outputKnown_) {
+      EnsureDeviceLocked(song->decoder.Rate(), lock);
+      RestAfterLocked(kIdleCloseMs);
+    }
+    lengthFrames_ = song->decoder.LengthFrames();
+    songRate_ = song->decoder.Rate();
+    song_ = std::move(song);
+    ++restarts_;
+    state_ = TEngineState::Stopped;
+    frozenFrame_ = 0;
+  }
+  SDL_SemPost(wake_);
 }
 
-void TMpg123SdlEngine::EnsureDeviceLocked(long rate) {
+// Opens the device at rate, paused, unless one is open at that rate; the caller unpauses it
+// once the callback has what it needs, so the first callback already has audio.
+void TMpg123SdlEngine::EnsureDeviceLocked(long rate, std::unique_lock<std::mutex>& lock) {
+  deviceClosed_.wait(lock, [this] { return !closingDevice_; });
   // Kept while songs of one rate follow, unless it was lost (unplugged, sound server gone).
   if (device_ && deviceRate_ == rate && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED)
     return;
-  if (!sdlAudioReady_) {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Brimtone");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) throw EMCIDeviceError(NoOutputText());
-    sdlAudioReady_ = true;
-  }
+  if (!sdl_.Start()) throw EMCIDeviceError(NoOutputText());
   if (device_) {
     SDL_CloseAudioDevice(device_);
     device_ = 0;
@@ -139,122 +169,184 @@ void TMpg123SdlEngine::EnsureDeviceLocked(long rate) {
   gainLeft_ = int32_t(LeftLevel(volume));
   gainRight_ = int32_t(RightLevel(volume));
   device_ = device;
-  SDL_PauseAudioDevice(device_, 0);
+  outputKnown_ = true;
+}
+
+// The callback hands out no more audio once this returns.
+void TMpg123SdlEngine::HaltOutputLocked() {
+  TDeviceLock deviceLock(device_);
+  cbPlaying_ = false;
+}
+
+void TMpg123SdlEngine::RestAfterLocked(int ms) {
+  restUntilNs_ = NowNs() + int64_t(ms) * 1'000'000;
 }
 
 void TMpg123SdlEngine::Close() {
-  std::lock_guard lock(mutex_);
-  if (!song_) return;
-  {
-    TDeviceLock deviceLock(device_);
-    cbPlaying_ = false;
-  }
-  song_.reset();
-  state_ = TEngineState::Closed;
-  frozenFrame_ = 0;
-}
-
-// Restarts output at frame: clears the ring, seeks and decodes the first few buffers here, so
-// the callback has audio the next time it runs.
-void TMpg123SdlEngine::RestartLocked(int64_t frame) {
-  {
-    TDeviceLock deviceLock(device_);
-    cbPlaying_ = false;
-  }
-  ring_.Reset();
-  endWritten_.store(false);
-  heardEndNs_.store(0);
-  decodeDone_ = false;
-  decodeFailed_ = false;
-  if (!song_->Seek(frame)) {
-    state_ = TEngineState::Stopped;
-    frozenFrame_ = frame;
-    throw EMCIDeviceError(song_->ErrorText());
-  }
-  const size_t prefill = std::min<size_t>(size_t(bufferFrames_) * 2, kRingFrames);
-  for (int chunk = 0; chunk < 16 && !decodeDone_ && ring_.Available() < prefill; ++chunk)
-    DecodeChunkLocked(prefill);
-  reportedFrame_ = frame;
-  TDeviceLock deviceLock(device_);
-  cbStartFrame_ = frame;
-  cbNextFrame_ = frame;
-  cbValid_ = false;
-  cbFirstNs_ = 0;
-  cbPlaying_ = true;
-}
-
-// Decodes up to maxFrames into the ring; false when nothing more will come for this play.
-bool TMpg123SdlEngine::DecodeChunkLocked(size_t maxFrames) {
-  auto [at, room] = ring_.WriteRegion();
-  room = std::min({room, maxFrames, kChunkFrames});
-  size_t got = 0;
-  const TMp3Decoder::TRead result = song_->Read(at, room, got);
-  ring_.CommitWrite(got);
-  if (result == TMp3Decoder::TRead::More) return true;
-  decodeDone_ = true;
-  if (result == TMp3Decoder::TRead::Failed)
-    decodeFailed_ = true;
-  else
-    endWritten_.store(true, std::memory_order_release);
-  return false;
-}
-
-void TMpg123SdlEngine::Play(int64_t fromMs, uint64_t playId) {
+  std::shared_ptr<TSong> song;
   {
     std::lock_guard lock(mutex_);
     if (!song_) return;
+    HaltOutputLocked();
+    song = std::move(song_);
+    ++restarts_;
+    state_ = TEngineState::Closed;
+    frozenFrame_ = 0;
+    lengthFrames_ = 0;
+    RestAfterLocked(kIdleCloseMs);
+  }
+  SDL_SemPost(wake_);
+  // The song closes its file here, outside mutex_, or once a read of it in progress is over.
+}
+
+TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(TSong& song, int16_t* out, size_t frames,
+                                                      size_t& got) {
+  got = 0;
+  switch (song.decoder.Read(out, frames, got)) {
+    case TMp3Decoder::TRead::More:
+      return TChunk::More;
+    case TMp3Decoder::TRead::End:
+      return TChunk::End;
+    case TMp3Decoder::TRead::Failed:
+      break;
+  }
+  return TChunk::Failed;
+}
+
+void TMpg123SdlEngine::TakeChunkLocked(TChunk chunk) {
+  if (chunk == TChunk::More) return;
+  decodeDone_ = true;
+  if (chunk == TChunk::Failed)
+    decodeFailed_ = true;
+  else
+    endWritten_.store(true, std::memory_order_release);
+}
+
+// Starts output at fromMs: halts the callback, clears the ring, seeks and decodes the first few
+// buffers, then lets the callback go, so it has audio the next time it runs. seek: only when
+// playing, as the same play; else a new play. The file is read under the song's lock alone.
+void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
+  std::shared_ptr<TSong> song;
+  int64_t frame = 0;
+  size_t prefill = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (!song_) return;
+    frame = MsToFrame(fromMs);
+    if (seek && state_ != TEngineState::Playing) {
+      frozenFrame_ = frame;
+      return;
+    }
+    if (seek) playId = playId_;
+    song = song_;
+    HaltOutputLocked();
+    ++restarts_;  // a chunk being read now is dropped
+    ring_.Reset();
+    endWritten_.store(false);
+    heardEndNs_.store(0);
+    decodeDone_ = false;
+    decodeFailed_ = false;
+    prefill = std::min<size_t>(size_t(BufferFramesFor(songRate_)) * 2, kChunkFrames);
+  }
+  auto stopAt = [&] {
+    std::lock_guard lock(mutex_);
+    state_ = TEngineState::Stopped;
+    frozenFrame_ = frame;
+    RestAfterLocked(kIdleCloseMs);
+  };
+  // Held until the prefill is in the ring, so the decoder's next chunk lands behind it.
+  std::lock_guard songLock(song->mutex);
+  if (!song->decoder.Seek(frame)) {
+    stopAt();
+    throw EMCIDeviceError(song->decoder.ErrorText());
+  }
+  TChunk chunk = TChunk::More;
+  size_t filled = 0;
+  for (int n = 0; n < 16 && chunk == TChunk::More && filled < prefill; ++n) {
+    size_t got = 0;
+    chunk = DecodeChunk(*song, prefillBuffer_.get() + filled * TFrameRing::kChannels,
+                        prefill - filled, got);
+    filled += got;
+  }
+  {
+    std::unique_lock lock(mutex_);
+    if (song != song_) return;  // closed meanwhile (another thread's doing)
+    ring_.Write(prefillBuffer_.get(), filled);
+    TakeChunkLocked(chunk);
+    try {
+      EnsureDeviceLocked(songRate_, lock);
+    } catch (...) {
+      lock.unlock();
+      stopAt();
+      throw;
+    }
     playId_ = playId;
-    RestartLocked(MsToFrame(fromMs));
+    reportedFrame_ = frame;
+    {
+      TDeviceLock deviceLock(device_);
+      cbStartFrame_ = frame;
+      cbNextFrame_ = frame;
+      cbValid_ = false;
+      cbFirstNs_ = 0;
+      cbPlaying_ = true;
+    }
     state_ = TEngineState::Playing;
+    SDL_PauseAudioDevice(device_, 0);  // a fresh device starts here
   }
   SDL_SemPost(wake_);
 }
 
+void TMpg123SdlEngine::Play(int64_t fromMs, uint64_t playId) {
+  Restart(fromMs, playId, false);
+}
+
 void TMpg123SdlEngine::Pause() {
-  std::lock_guard lock(mutex_);
-  if (state_ != TEngineState::Playing) return;
-  frozenFrame_ = CurrentFrameLocked();
   {
-    TDeviceLock deviceLock(device_);
-    cbPlaying_ = false;
+    std::lock_guard lock(mutex_);
+    if (state_ != TEngineState::Playing) return;
+    frozenFrame_ = CurrentFrameLocked();
+    HaltOutputLocked();
+    state_ = TEngineState::Paused;
+    RestAfterLocked(kIdleCloseMs);
   }
-  state_ = TEngineState::Paused;
+  SDL_SemPost(wake_);
 }
 
 void TMpg123SdlEngine::Stop() {
-  std::lock_guard lock(mutex_);
-  if (state_ == TEngineState::Playing) {
-    frozenFrame_ = CurrentFrameLocked();
-    TDeviceLock deviceLock(device_);
-    cbPlaying_ = false;
-  }
-  if (state_ == TEngineState::Playing || state_ == TEngineState::Paused)
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ == TEngineState::Playing) {
+      frozenFrame_ = CurrentFrameLocked();
+      HaltOutputLocked();
+    }
+    if (state_ != TEngineState::Playing && state_ != TEngineState::Paused) return;
     state_ = TEngineState::Stopped;
+    RestAfterLocked(kIdleCloseMs);
+  }
+  SDL_SemPost(wake_);
 }
 
 void TMpg123SdlEngine::Seek(int64_t ms) {
   {
     std::lock_guard lock(mutex_);
-    if (!song_) return;
-    const int64_t frame = MsToFrame(ms);
+    if (state_ == TEngineState::Closed) return;
     if (state_ != TEngineState::Playing) {
-      frozenFrame_ = frame;
+      frozenFrame_ = MsToFrame(ms);
       return;
     }
-    RestartLocked(frame);
   }
-  SDL_SemPost(wake_);
+  Restart(ms, 0, true);  // moves the decoder: only a playing song needs that
 }
 
 int64_t TMpg123SdlEngine::Position() {
   std::lock_guard lock(mutex_);
-  if (!song_) return 0;
+  if (state_ == TEngineState::Closed) return 0;
   return FrameToMs(state_ == TEngineState::Playing ? CurrentFrameLocked() : frozenFrame_);
 }
 
 int64_t TMpg123SdlEngine::Length() const {
   std::lock_guard lock(mutex_);
-  return song_ ? FrameToMs(song_->LengthFrames()) : 0;
+  return state_ == TEngineState::Closed ? 0 : FrameToMs(lengthFrames_);
 }
 
 TEngineState TMpg123SdlEngine::State() const {
@@ -266,6 +358,28 @@ int64_t TMpg123SdlEngine::FirstAudioTimeNs() {
   std::lock_guard lock(mutex_);
   TDeviceLock deviceLock(device_);
   return cbFirstNs_;
+}
+
+int64_t TMpg123SdlEngine::HeardUntilNs() {
+  std::lock_guard lock(mutex_);
+  TDeviceLock deviceLock(device_);
+  if (!cbValid_ || deviceRate_ == 0) return 0;
+  return cbTimeNs_ + cbFrames_ * 1'000'000'000 / deviceRate_ + latencyNs_;
+}
+
+bool TMpg123SdlEngine::OutputOpen() const {
+  std::lock_guard lock(mutex_);
+  return device_ != 0 || closingDevice_;
+}
+
+int TMpg123SdlEngine::OutputBufferFrames() const {
+  std::lock_guard lock(mutex_);
+  return bufferFrames_;
+}
+
+long TMpg123SdlEngine::OutputRate() const {
+  std::lock_guard lock(mutex_);
+  return deviceRate_;
 }
 
 // The frame being heard during a play: the last buffer handed out began at cbBase_ and is
@@ -290,14 +404,13 @@ int64_t TMpg123SdlEngine::CurrentFrameLocked() {
 
 // Rounded up, so that a position set in milliseconds reads back as the same milliseconds.
 int64_t TMpg123SdlEngine::MsToFrame(int64_t ms) const {
-  const int64_t length = song_->LengthFrames();
   if (ms <= 0) return 0;
-  const int64_t frame = (ms * song_->Rate() + 999) / 1000;
-  return std::min(frame, length);
+  const int64_t frame = (ms * songRate_ + 999) / 1000;
+  return std::min(frame, lengthFrames_);
 }
 
 int64_t TMpg123SdlEngine::FrameToMs(int64_t frame) const {
-  return frame * 1000 / song_->Rate();
+  return frame * 1000 / songRate_;
 }
 
 void TMpg123SdlEngine::AudioCallback(void* userdata, Uint8* stream, int len) {
@@ -310,6 +423,8 @@ void TMpg123SdlEngine::Fill(int16_t* out, size_t frames) {
   ApplyVolume(out, got);
   std::memset(out + got * 2, 0, (frames - got) * 2 * sizeof(int16_t));
   if (!cbPlaying_) return;
+  if (got < frames && !endWritten_.load(std::memory_order_acquire))
+    underruns_.fetch_add(1, std::memory_order_relaxed);
   const int64_t now = NowNs();
   if (got > 0) {
     if (!cbValid_) cbFirstNs_ = now;
@@ -361,11 +476,14 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
   }
 }
 
-// 1. While a play needs audio and the ring has room: decode a chunk, let go of the mutex, repeat.
+// 1. While a play needs audio and the ring has room: decode a chunk under the song's lock
+//    alone, then put it into the ring unless the play was restarted meanwhile.
 // 2. Once the last frame is in the ring: wait until the callback reports when it will have been
 //    heard, then until that moment; then the song is stopped at its end and Finished is sent.
 // 3. Decoding failed, or the device went away: stop where the listener is, send Failed.
-// 4. Otherwise sleep until the callback frees half the ring or the GUI thread changes something.
+// 4. Not playing, the device open: close it once it has been idle for kIdleCloseMs.
+// 5. Otherwise sleep until the callback frees half the ring or the GUI thread changes
+//    something; with nothing playing and the device closed, without a timeout.
 void TMpg123SdlEngine::DecodeLoop() {
   pthread_setname_np(pthread_self(), "mp3decode");
   std::unique_lock lock(mutex_);
@@ -376,9 +494,23 @@ void TMpg123SdlEngine::DecodeLoop() {
     if (state_ == TEngineState::Playing) {
       // 1.
       if (!decodeDone_ && ring_.Free() >= kMinDecodeFrames) {
-        DecodeChunkLocked(kChunkFrames);
+        const uint64_t restart = restarts_;
+        std::shared_ptr<TSong> song = song_;
+        const size_t room = std::min(ring_.Free(), kChunkFrames);
         lock.unlock();
+        size_t got = 0;
+        TChunk chunk;
+        {
+          std::lock_guard songLock(song->mutex);
+          chunk = DecodeChunk(*song, decodeBuffer_.get(), room, got);
+        }
+        song.reset();  // a song closed meanwhile closes its file here, outside mutex_
         lock.lock();
+        // A restart or close meanwhile makes this chunk moot.
+        if (restarts_ == restart) {
+          ring_.Write(decodeBuffer_.get(), got);
+          TakeChunkLocked(chunk);
+        }
         continue;
       }
       // 3.
@@ -389,7 +521,7 @@ void TMpg123SdlEngine::DecodeLoop() {
         // 2.
         const int64_t left = heardEnd - NowNs();
         if (left <= 0) {
-          frozenFrame_ = song_->LengthFrames();
+          frozenFrame_ = lengthFrames_;
           end = TEngineEnd::Finished;
         } else {
           waitMs = int((left + 999'999) / 1'000'000);
@@ -398,11 +530,9 @@ void TMpg123SdlEngine::DecodeLoop() {
         waitMs = kDeviceCheckMs;
       }
       if (end) {
-        {
-          TDeviceLock deviceLock(device_);
-          cbPlaying_ = false;
-        }
+        HaltOutputLocked();
         state_ = TEngineState::Stopped;
+        RestAfterLocked(kIdleCloseMs);
         const uint64_t playId = playId_;
         TEndHandler handler = endHandler_;
         lock.unlock();
@@ -410,8 +540,24 @@ void TMpg123SdlEngine::DecodeLoop() {
         lock.lock();
         continue;
       }
+    } else if (device_ && !closingDevice_) {
+      // 4. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
+      const int64_t left = restUntilNs_ - NowNs();
+      if (left <= 0) {
+        const SDL_AudioDeviceID device = device_;
+        device_ = 0;
+        deviceRate_ = 0;
+        closingDevice_ = true;
+        lock.unlock();
+        SDL_CloseAudioDevice(device);
+        lock.lock();
+        closingDevice_ = false;
+        deviceClosed_.notify_all();
+        continue;
+      }
+      waitMs = int((left + 999'999) / 1'000'000);
     }
-    // 4. Announce the wait, then look once more: the callback may have freed room just before.
+    // 5. Announce the wait, then look once more: the callback may have freed room just before.
     decoderWaiting_.store(true);
     std::atomic_thread_fence(std::memory_order_seq_cst);
     if (state_ == TEngineState::Playing && !decodeDone_ && ring_.Free() >= kWakeFrames) {

@@ -3,26 +3,35 @@
 // SDL's audio callback copies from the ring, applies the output volume and counts frames.
 //
 // Threads and what they share:
-//   GUI thread   all TAudioEngine calls; holds mutex_ for its changes of song and play state,
-//                and takes SDL's device lock (briefly) to change what the callback sees.
-//   decoder      DecodeLoop(): fills the ring under mutex_, one chunk at a time; declares the
-//                end of a play once its last sample has been heard, or a failure.
+//   GUI thread   all TAudioEngine calls. They take mutex_, which no one holds while reading a
+//                file, so a stalled disk holds none of them up: not the state, position and
+//                length the windows show, not Pause, Stop, Close, nor Open of another song.
+//                Only Play and a Seek while playing wait for a read of the same song in
+//                progress, as they move its decoder.
+//   decoder      DecodeLoop(): decodes a chunk into a buffer of its own under the song's own
+//                lock, then copies it into the ring under mutex_ unless the play was restarted
+//                meanwhile; declares the end of a play once its last sample has been heard, or
+//                a failure; closes the output once it has been idle for a moment.
 //   callback     Fill(): never waits, allocates or does I/O; talks to the decoder through the
-//                ring, two atomics and a semaphore post.
-// Lock order: mutex_, then SDL's device lock.
+//                ring, atomics and a semaphore post.
+// Lock order: a song's lock, mutex_, SDL's device lock.
 //
-// The output device is opened at the song's own rate (stereo, 16-bit) and kept open while
-// songs of that rate follow; SDL converts if the hardware needs another format.
+// At rest (nothing playing) the output device is closed and the decoder sleeps without a
+// timeout: nothing wakes. The device is opened at the song's own rate (stereo, 16-bit) when a
+// play starts, and kept for a moment after it ends so the next song follows without a reopen.
+// SDL converts if the hardware needs another format.
 
 #include <SDL.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "audio/audioengine.h"
 #include "audio/framering.h"
+#include "audio/sdlaudiosession.h"
 
 class TMp3Decoder;
 
@@ -43,12 +52,18 @@ class TMpg123SdlEngine final : public TAudioEngine {
   int64_t Length() const override;
   TEngineState State() const override;
 
-  // For benchmarks: steady-clock time (ns) at which the current play's first sample was handed
-  // to the output, 0 until then.
+  // For benchmarks and tests: steady-clock time (ns) at which the current play's first sample
+  // was handed to the output, 0 until then.
   int64_t FirstAudioTimeNs();
+  // Steady-clock time (ns) by which all audio handed to the output so far has been heard.
+  int64_t HeardUntilNs();
+  // Times the output asked for more than the ring held while a song played short of its end.
+  uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
+  // Whether the output device is open; it is closed at rest.
+  bool OutputOpen() const;
   // The output buffer in frames, and the device rate (0 while no device is open).
-  int OutputBufferFrames() const { return bufferFrames_; }
-  long OutputRate() const { return deviceRate_; }
+  int OutputBufferFrames() const;
+  long OutputRate() const;
 
  private:
   static void AudioCallback(void* userdata, Uint8* stream, int len);
@@ -56,18 +71,27 @@ class TMpg123SdlEngine final : public TAudioEngine {
   void ApplyVolume(int16_t* samples, size_t frames);
   void DecodeLoop();
 
-  void EnsureDeviceLocked(long rate);
-  void RestartLocked(int64_t frame);
-  bool DecodeChunkLocked(size_t maxFrames);
+  void Restart(int64_t fromMs, uint64_t playId, bool onlyIfPlaying);
+  void EnsureDeviceLocked(long rate, std::unique_lock<std::mutex>& lock);
+  void HaltOutputLocked();
+  void RestAfterLocked(int ms);
+  enum class TChunk { More, End, Failed };
+  struct TSong;
+  // Under the song's lock: decodes up to frames frames into out.
+  static TChunk DecodeChunk(TSong& song, int16_t* out, size_t frames, size_t& got);
+  void TakeChunkLocked(TChunk chunk);
   int64_t HeardFrameLocked(int64_t nowNs) const;
   int64_t CurrentFrameLocked();
   int64_t MsToFrame(int64_t ms) const;
   int64_t FrameToMs(int64_t frame) const;
 
-  // --- guarded by mutex_
+  // --- guarded by mutex_, never held while a file is read; the ring is written under it
   mutable std::mutex mutex_;
-  std::unique_ptr<TMp3Decoder> song_;
+  std::shared_ptr<TSong> song_;  // a read in progress keeps its song alive past a Close
   TEngineState state_ = TEngineState::Closed;
+  int64_t lengthFrames_ = 0;  // of the open song, and its rate
+  long songRate_ = 0;
+  uint64_t restarts_ = 0;  // bumped whenever the ring is refilled anew: older chunks are dropped
   uint64_t playId_ = 0;
   int64_t frozenFrame_ = 0;    // the position while not playing
   int64_t reportedFrame_ = 0;  // keeps Position() from stepping back during a play
@@ -75,8 +99,12 @@ class TMpg123SdlEngine final : public TAudioEngine {
   bool decodeFailed_ = false;
   bool quit_ = false;
   TEndHandler endHandler_;
-  bool sdlAudioReady_ = false;
+  TSdlAudioSession sdl_;
+  bool outputKnown_ = false;  // a device has been opened: later Opens leave it to Play
   SDL_AudioDeviceID device_ = 0;
+  bool closingDevice_ = false;  // the decoder is closing the last device, without mutex_
+  std::condition_variable deviceClosed_;
+  int64_t restUntilNs_ = 0;  // when an idle device gets closed
   long deviceRate_ = 0;
   int bufferFrames_ = 0;
   int64_t latencyNs_ = 0;  // from handing a frame to the output to hearing it
@@ -97,6 +125,9 @@ class TMpg123SdlEngine final : public TAudioEngine {
   std::atomic<bool> endWritten_{false};  // decoder: the last frame of the play is in the ring
   std::atomic<int64_t> heardEndNs_{0};   // callback: when that frame will have been heard
   std::atomic<bool> decoderWaiting_{false};
+  std::atomic<uint64_t> underruns_{0};
+  std::unique_ptr<int16_t[]> decodeBuffer_;   // the decoder thread's
+  std::unique_ptr<int16_t[]> prefillBuffer_;  // the GUI thread's
   SDL_sem* wake_ = nullptr;  // posted by the callback and the GUI thread to wake the decoder
 
   std::thread decoder_;

@@ -1,17 +1,21 @@
 // The real engine (libmpg123 + SDL's real-time dummy output) behind TMediaPlayer: exact lengths,
-// refusal of files that are no playable MP3, position, pause, seek, the completion notices.
+// refusal of files that are no playable MP3, position, pause, seek, the completion notices;
+// state that stays readable while a read of the song stalls; an output that is closed and a
+// decoder that sleeps while nothing plays; ring underruns counted.
 
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
-#include "mp3fixtures.h"
-#include "platform/errors.h"
 #include "audio/mediaplayer.h"
 #include "audio/mp3decoder.h"
 #include "audio/mpg123sdlengine.h"
+#include "mp3fixtures.h"
+#include "platform/errors.h"
+#include "stallgate.h"
 
 namespace {
 
@@ -38,6 +42,27 @@ QString ErrorOf(const std::function<void()>& operation) {
     return e.Message();
   }
   return {};
+}
+
+TMpg123SdlEngine& EngineOf(TRig& rig) {
+  return dynamic_cast<TMpg123SdlEngine&>(rig.player.Engine());
+}
+
+// Context switches (voluntary and involuntary) summed over this process's threads whose name
+// starts with prefix; -1 when there is no such thread.
+int64_t SwitchesOf(const QByteArray& prefix) {
+  int64_t total = -1;
+  for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile status("/proc/self/task/" + task + "/status");
+    if (!status.open(QIODevice::ReadOnly)) continue;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    if (!lines.value(0).mid(5).trimmed().startsWith(prefix)) continue;
+    total = qMax<int64_t>(total, 0);
+    for (const QByteArray& line : lines)
+      if (line.contains("ctxt_switches:"))
+        total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+  }
+  return total;
 }
 
 }  // namespace
@@ -350,6 +375,128 @@ class TestMpg123SdlEngine : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(rig.notices, QList<int>{nvFailure}, kNoticeTimeoutMs);
     QCOMPARE(rig.player.Mode(), mpStopped);
     QVERIFY(rig.player.Position() < length);
+  }
+
+  // While the decoder's read of the song is held, the GUI's calls return: state, position and
+  // length come without the file; Pause, Stop and Close take effect, and another song opens
+  // and plays.
+  void stalledReadLeavesTheGuiFree_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QList<int>>("notices");  // once all is over
+    QTest::newRow("reads only") << "" << int(mpPlaying) << QList<int>{nvAborted};
+    QTest::newRow("paused during the stall") << "pause" << int(mpPaused) << QList<int>{};
+    QTest::newRow("stopped during the stall") << "stop" << int(mpStopped) << QList<int>{nvAborted};
+    QTest::newRow("closed during the stall") << "close" << int(mpNotReady) << QList<int>{nvAborted};
+    QTest::newRow("another song played during the stall")
+        << "other" << int(mpPlaying) << QList<int>{nvAborted, nvSuccessful};
+  }
+
+  void stalledReadLeavesTheGuiFree() {
+    QFETCH(QString, action);
+    QFETCH(int, mode);
+    QFETCH(QList<int>, notices);
+    TStallGate gate;
+    TRig rig(songs_["long6s.mp3"].path);
+    int length = rig.player.Length();
+    gate.Arm();
+    rig.player.Play();
+    QTRY_VERIFY_WITH_TIMEOUT(gate.Holding(), kNoticeTimeoutMs);
+    const int before = rig.player.Position();
+    if (action == "pause") rig.player.Pause();
+    if (action == "stop") rig.player.Stop();
+    if (action == "close") rig.player.Close();
+    if (action == "other") {
+      rig.player.SetFileName(songs_["short1s.mp3"].path);
+      rig.player.Open();
+      length = rig.player.Length();
+      rig.player.Play();
+    }
+    QCOMPARE(int(rig.player.Mode()), mode);
+    const int during = rig.player.Position();
+    if (action == "close") {
+      QVERIFY(!rig.player.IsOpen());
+      QCOMPARE(during, 0);
+    } else {
+      QCOMPARE(rig.player.Length(), length);
+      if (action != "other")
+        QVERIFY2(during >= before, qPrintable(QString("%1 after %2").arg(during).arg(before)));
+    }
+    // All of the above came back while the read was still held.
+    QVERIFY(gate.Holding());
+    QVERIFY(!gate.GaveUp());
+    gate.Release();
+    if (action == "") {
+      QTRY_VERIFY_WITH_TIMEOUT(rig.player.Position() > during + 300, kNoticeTimeoutMs);
+      rig.player.Stop();
+    } else if (action != "other") {
+      QTest::qWait(300);
+      QCOMPARE(rig.player.Position(), during);
+      QCOMPARE(int(rig.player.Mode()), mode);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, notices, kNoticeTimeoutMs);
+    if (action == "other") QCOMPARE(rig.player.Position(), length);  // played to its end
+  }
+
+  // With nothing playing the output device is closed (no audio thread) and the decoder waits
+  // without a timeout; the next Play opens the output again.
+  void silentAtRest_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("opened, never played") << "open";
+    QTest::newRow("stopped") << "stop";
+    QTest::newRow("paused") << "pause";
+    QTest::newRow("at the end of the song") << "end";
+    QTest::newRow("closed") << "close";
+  }
+
+  void silentAtRest() {
+    QFETCH(QString, how);
+    TRig rig(songs_["short1s.mp3"].path);
+    TMpg123SdlEngine& engine = EngineOf(rig);
+    if (how != "open") {
+      rig.player.Play();
+      QTRY_VERIFY(rig.player.Position() > 100);
+      QVERIFY(engine.OutputOpen());
+    }
+    if (how == "stop") rig.player.Stop();
+    if (how == "pause") rig.player.Pause();
+    if (how == "end")
+      QTRY_COMPARE_WITH_TIMEOUT(rig.notices, QList<int>{nvSuccessful}, kNoticeTimeoutMs);
+    if (how == "close") rig.player.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.OutputOpen(), kNoticeTimeoutMs);
+    QCOMPARE(SwitchesOf("SDLAudio"), -1);  // SDL's audio thread is gone
+    QTest::qWait(50);
+    const int64_t before = SwitchesOf("mp3decode");
+    QVERIFY(before >= 0);
+    QTest::qWait(300);
+    QCOMPARE(SwitchesOf("mp3decode"), before);
+    // Playing again opens the output again.
+    if (how == "close") rig.player.Open();
+    rig.player.SetStartPosition(0);
+    rig.player.Play();
+    QVERIFY(engine.OutputOpen());
+    QTRY_VERIFY(engine.FirstAudioTimeNs() != 0);
+    QTRY_VERIFY(rig.player.Position() > 100);
+    rig.player.Stop();
+  }
+
+  void underrunsCounted_data() {
+    QTest::addColumn<bool>("stall");
+    QTest::addColumn<bool>("expectUnderruns");
+    QTest::newRow("a song played through") << false << false;
+    QTest::newRow("a read held longer than the ring lasts") << true << true;
+  }
+
+  void underrunsCounted() {
+    QFETCH(bool, stall);
+    QFETCH(bool, expectUnderruns);
+    TStallGate gate;
+    TRig rig(songs_[stall ? "long6s.mp3" : "short1s.mp3"].path);
+    if (stall) gate.Arm();
+    rig.player.Play();
+    if (stall) QTRY_VERIFY_WITH_TIMEOUT(gate.GaveUp(), kNoticeTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, QList<int>{nvSuccessful}, kNoticeTimeoutMs);
+    QCOMPARE(EngineOf(rig).Underruns() > 0, expectUnderruns);
   }
 
   void noAudioOutput_data() {

@@ -1,0 +1,42 @@
+#include "audio/sdlaudiosession.h"
+
+#include <SDL.h>
+
+#include <mutex>
+
+namespace {
+
+std::mutex& UsersMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+int users = 0;  // guarded by UsersMutex()
+
+}  // namespace
+
+TSdlAudioSession::~TSdlAudioSession() {
+  if (!started_) return;
+  std::lock_guard lock(UsersMutex());
+  if (--users > 0) return;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  SDL_Quit();
+}
+
+bool TSdlAudioSession::Start() {
+  if (started_) return true;
+  std::lock_guard lock(UsersMutex());
+  if (users == 0) {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Brimtone");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  }
+  ++users;
+  started_ = true;
+  return true;
+}
+
+int TSdlAudioSession::Users() {
+  std::lock_guard lock(UsersMutex());
+  return users;
+}

@@ -1,0 +1,65 @@
+// SDL's audio subsystem runs exactly while a session is started, whatever order sessions end
+// in, and SDL is shut down entirely once the last one goes.
+
+#include <SDL.h>
+
+#include <QTest>
+#include <memory>
+
+#include "audio/sdlaudiosession.h"
+
+class TestSdlAudioSession : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void runsWhileAnySessionIsStarted_data() {
+    QTest::addColumn<QString>("steps");  // A-C: start that session, a-c: end it
+    QTest::newRow("one session") << "Aa";
+    QTest::newRow("two, the first ends first") << "ABab";
+    QTest::newRow("two, the last ends first") << "ABba";
+    QTest::newRow("one after the other") << "AaBb";
+    QTest::newRow("started twice, ended once") << "AAa";
+    QTest::newRow("three, interleaved") << "ABaCbc";
+  }
+
+  void runsWhileAnySessionIsStarted() {
+    QFETCH(QString, steps);
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    std::unique_ptr<TSdlAudioSession> sessions[3];
+    for (const QChar step : steps) {
+      const int which = step.toLower().unicode() - 'a';
+      if (step.isUpper()) {
+        if (!sessions[which]) sessions[which] = std::make_unique<TSdlAudioSession>();
+        QVERIFY2(sessions[which]->Start(), SDL_GetError());
+        QVERIFY(sessions[which]->Started());
+      } else {
+        sessions[which].reset();
+      }
+      int started = 0;
+      for (const auto& session : sessions) started += session != nullptr;
+      QCOMPARE(TSdlAudioSession::Users(), started);
+      QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO) != 0, started > 0);
+    }
+    // Everything SDL set up is gone with the last session.
+    QCOMPARE(SDL_WasInit(0), Uint32(0));
+  }
+
+  void failedStartLeavesNothingRunning() {
+    qputenv("SDL_AUDIODRIVER", "nosuchdriver");
+    {
+      TSdlAudioSession session;
+      QVERIFY(!session.Start());
+      QVERIFY(!session.Started());
+      QCOMPARE(TSdlAudioSession::Users(), 0);
+    }
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), Uint32(0));
+    // And a later start with a working driver succeeds.
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    TSdlAudioSession session;
+    QVERIFY2(session.Start(), SDL_GetError());
+    QCOMPARE(TSdlAudioSession::Users(), 1);
+  }
+};
+
+QTEST_GUILESS_MAIN(TestSdlAudioSession)
+#include "tst_sdlaudiosession.moc"
