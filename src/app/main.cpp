@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   CreateWindows(windows);
   {
     TDesktopIntegration desktop(windows.formMain.get(), windows.formPlaylist.get());
-    desktop.Mpris().StartOnSessionBus();
+    desktop.StartMprisWhenShown();
     QObject::connect(&instance, &TSingleInstance::Received, &desktop,
                      &TDesktopIntegration::ApplyBytes);
     request.raise = false;

@@ -3,6 +3,7 @@
 // keys and wheel, the MPRIS service, and the requests of later starts.
 
 #include <QObject>
+#include <QWidget>
 #include <memory>
 
 #include "desktop/commandline.h"
@@ -21,6 +22,9 @@ class TDesktopIntegration : public QObject {
 
   TWindowsAdapter& Control() { return *adapter_; }
   TMprisService& Mpris() { return *mpris_; }
+  // Registers on the session bus once the windows have first been painted: connecting
+  // to the bus costs a noticeable part of the start, and nothing needs it before.
+  void StartMprisWhenShown();
   // A request of this start or a later one (undecodable bytes are ignored).
   void Apply(const TInstanceRequest& request);
   void ApplyBytes(const QByteArray& bytes);
@@ -29,4 +33,6 @@ class TDesktopIntegration : public QObject {
   std::unique_ptr<TWindowsAdapter> adapter_;
   std::unique_ptr<TInputFilter> input_;
   std::unique_ptr<TMprisService> mpris_;
+  QWidget* playlist_;
+  QObject* paintWatch_ = nullptr;
 };

@@ -30,12 +30,12 @@ bool TWindowsAdapter::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || !widget->isWidgetType()) return false;
   QWidget* window = widget->window();
-  if (window == player_ || window == playlist_) {
-    // Delete Playlist empties the list without a refill: the row cache goes too.
-    cachedRow_ = -1;
-    emit Changed();
-  }
+  if (window == player_ || window == playlist_) emit Changed();
   return false;
+}
+
+TformMain* TWindowsAdapter::Player() const {
+  return player_;
 }
 
 void TWindowsAdapter::Play() {

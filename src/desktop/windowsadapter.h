@@ -40,6 +40,8 @@ class TWindowsAdapter : public TPlayerControl {
   TTrackInfo Track() const override;
   int Count() const override;
 
+  TformMain* Player() const;
+
  protected:
   // A click or key in either window may change the selection, which no handler reports.
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "controls/dtlistbox.h"
+#include "desktop/desktopintegration.h"
 #include "desktop/mprisplayer.h"
 #include "desktop/mprisservice.h"
 #include "windowsrig.h"
@@ -128,6 +129,25 @@ class TestMpris : public QObject {
     QVERIFY(another.Start(second));
     QVERIFY(another.ServiceName().startsWith("org.mpris.MediaPlayer2.brimtone.instance"));
     QDBusConnection::disconnectFromBus("second");
+  }
+
+  // The program registers once its windows have been painted, not before.
+  void registersAfterTheWindowsArePainted_data() {
+    QTest::addColumn<bool>("playlistShown");
+    QTest::newRow("both windows") << true;
+    QTest::newRow("playlist hidden") << false;
+  }
+  void registersAfterTheWindowsArePainted() {
+    QFETCH(bool, playlistShown);
+    TWindowsRig rig(1);
+    TDesktopIntegration desktop(rig.main.get(), rig.playlist.get());
+    rig.playlist->setVisible(playlistShown);
+    rig.main->show();
+    desktop.StartMprisWhenShown();
+    QVERIFY(desktop.Mpris().ServiceName().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!desktop.Mpris().ServiceName().isEmpty(), 10000);
+    QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        desktop.Mpris().ServiceName()));
   }
 
   void noBusNoService() {
