@@ -38,14 +38,18 @@ class TFirstPaint : public QObject {
       widget->installEventFilter(this);
       waiting_ << widget;
     }
-    if (waiting_.isEmpty()) QTimer::singleShot(0, this, std::exchange(then_, nullptr));
+    // A window that never paints (already painted, or kept off screen) must not keep it off.
+    QTimer::singleShot(waiting_.isEmpty() ? 0 : 2000, this, &TFirstPaint::Fire);
   }
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint && waiting_.removeOne(watched)) {
       watched->removeEventFilter(this);
-      if (waiting_.isEmpty() && then_) QTimer::singleShot(0, this, std::exchange(then_, nullptr));
+      if (waiting_.isEmpty()) QTimer::singleShot(0, this, &TFirstPaint::Fire);
     }
     return false;
+  }
+  void Fire() {
+    if (then_) std::exchange(then_, nullptr)();
   }
 
  private:
