@@ -1,8 +1,53 @@
-// Brimtone: the application, its two windows, the message loop; settings saved at the end.
+// Brimtone: the command line, one program per data folder, the application, its two windows,
+// the desktop's ways in, the message loop; settings saved at the end.
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+
 #include "app/application.h"
 #include "app/startup.h"
+#include "desktop/commandline.h"
+#include "desktop/desktopintegration.h"
+#include "desktop/mprisservice.h"
+#include "desktop/singleinstance.h"
+#include "platform/programdir.h"
+
+namespace {
+void Print(FILE* stream, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stream);
+  std::fflush(stream);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Options first: --help and bad arguments need no display.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const TCommandLine line = ParseCommandLine(arguments);
+  switch (line.kind) {
+    case TCommandLine::Kind::Help:
+      Print(stdout, HelpText());
+      return 0;
+    case TCommandLine::Kind::Version:
+      Print(stdout, VersionText());
+      return 0;
+    case TCommandLine::Kind::Error:
+      Print(stderr, line.error + '\n');
+      return 2;
+    case TCommandLine::Kind::Run:
+      break;
+  }
+  const TResolvedSongs songs = ResolveSongs(line.paths, QDir::currentPath());
+  if (!songs.error.isEmpty()) {
+    Print(stderr, songs.error + '\n');
+    return 2;
+  }
+  TInstanceRequest request;
+  request.action = line.action;
+  request.enqueue = line.enqueue;
+  request.songs = songs.songs;
+  request.raise = arguments.isEmpty();
+
   // Wayland clients cannot place their own windows; the docked pair needs that, so run
   // through XWayland when the session offers it.
   if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -10,11 +55,32 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
+
+  TSingleInstance instance(TSingleInstance::SocketPathFor(ProgramDir()));
+  switch (instance.Start(EncodeRequest(request))) {
+    case TSingleInstance::TRole::HandedOver:
+      return 0;
+    case TSingleInstance::TRole::NoAnswer:
+      Print(stderr, "brimtone: a running Brimtone did not answer\n");
+      return 1;
+    case TSingleInstance::TRole::Failed:  // runs alone, as it would without the socket
+    case TSingleInstance::TRole::Primary:
+      break;
+  }
   QuitOnTerminationSignals();
 
   TWindows windows;
   CreateWindows(windows);
-  const int result = app.exec();
-  DestroyWindows(windows);
-  return result;
+  {
+    TDesktopIntegration desktop(windows.formMain.get(), windows.formPlaylist.get());
+    desktop.StartMprisWhenShown();
+    QObject::connect(&instance, &TSingleInstance::Received, &desktop,
+                     &TDesktopIntegration::ApplyBytes);
+    request.raise = false;
+    if (!request.songs.isEmpty() || request.action != TRemoteAction::None)
+      QTimer::singleShot(0, &desktop, [&desktop, request] { desktop.Apply(request); });
+    const int result = app.exec();
+    DestroyWindows(windows);
+    return result;
+  }
 }

@@ -15,11 +15,83 @@ QString WithSlash(QString dir) {
   if (!dir.endsWith('/')) dir += '/';
   return dir;
 }
+
+// The entry of folder named `name` in any letter case; empty when there is none.
+QString FindAnyCase(const QString& folder, const QString& name, QDir::Filters kind) {
+  if (QFileInfo(folder + '/' + name).exists()) return name;
+  const QStringList names =
+      QDir(folder).entryList(kind | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  const auto match = std::find_if(names.begin(), names.end(), [&](const QString& entry) {
+    return entry.compare(name, Qt::CaseInsensitive) == 0;
+  });
+  return match == names.end() ? QString() : *match;
+}
+
+bool HoldsSkin(const QString& folder) {
+  const QString name = FindAnyCase(folder, "skin", QDir::Dirs);
+  return !name.isEmpty() && QFileInfo(folder + '/' + name).isDir();
+}
+
+const TDataFolders& Folders() {
+  // Decided once: the executable does not move while it runs.
+  static const TDataFolders folders = [] {
+    TDataFolders found =
+        ResolveDataFolders(QCoreApplication::applicationDirPath(),
+                           qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    if (found.installed) QDir().mkpath(found.dataDir);
+    return found;
+  }();
+  return folders;
+}
+
+QString DataDir() {
+  if (!OverrideDir().isEmpty()) return OverrideDir();
+  return Folders().dataDir;
+}
+
+QString SkinParent() {
+  if (!OverrideDir().isEmpty()) return OverrideDir();
+  return Folders().skinParent;
+}
+
+// "skin/..." in any letter case.
+bool IsSkinName(const QString& cleanRelative) {
+  return cleanRelative.section('/', 0, 0, QString::SectionSkipEmpty)
+             .compare("skin", Qt::CaseInsensitive) == 0;
+}
+
+QString CleanRelative(const QString& relativeName) {
+  QString rel = relativeName;
+  rel.replace('\\', '/');
+  return QDir::cleanPath(rel);
+}
 }  // namespace
 
+TDataFolders ResolveDataFolders(const QString& exeDir, const QString& xdgConfigHome,
+                                const QString& home) {
+  TDataFolders folders;
+  // 1.
+  if (HoldsSkin(exeDir)) {
+    folders.dataDir = folders.skinParent = WithSlash(QDir::cleanPath(exeDir));
+    return folders;
+  }
+  // 2.
+  folders.installed = true;
+  const QString config = !xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome)
+                             ? xdgConfigHome
+                             : home + "/.config";
+  folders.dataDir = WithSlash(QDir::cleanPath(config + "/brimtone"));
+  if (HoldsSkin(folders.dataDir)) {
+    folders.skinParent = folders.dataDir;
+    return folders;
+  }
+  // 3.
+  folders.skinParent = WithSlash(QDir::cleanPath(exeDir + "/../share/brimtone"));
+  return folders;
+}
+
 QString ProgramDir() {
-  if (!OverrideDir().isEmpty()) return OverrideDir();
-  return WithSlash(QCoreApplication::applicationDirPath());
+  return DataDir();
 }
 
 void SetProgramDir(const QString& dir) {
@@ -27,9 +99,9 @@ void SetProgramDir(const QString& dir) {
 }
 
 QString ProgramFile(const QString& relativeName) {
-  QString rel = relativeName;
-  rel.replace('\\', '/');
-  return QDir::cleanPath(ProgramDir() + rel);
+  const QString rel = CleanRelative(relativeName);
+  const QString base = IsSkinName(rel) ? SkinParent() : DataDir();
+  return QDir::cleanPath(base + rel);
 }
 
 QString ProgramFileAnyCase(const QString& relativeName) {
@@ -37,24 +109,16 @@ QString ProgramFileAnyCase(const QString& relativeName) {
   if (QFileInfo::exists(exact)) return exact;
   // Every part below the program directory may differ in case: a "Skin" folder copied
   // from elsewhere is the skin folder all the same.
-  const QString base = QDir::cleanPath(ProgramDir());
+  const QString base =
+      QDir::cleanPath(IsSkinName(CleanRelative(relativeName)) ? SkinParent() : DataDir());
   if (!exact.startsWith(base + '/')) return exact;
   const QStringList parts = exact.mid(base.size() + 1).split('/', Qt::SkipEmptyParts);
   QString path = base;
   for (qsizetype i = 0; i < parts.size(); ++i) {
-    const QString candidate = path + '/' + parts[i];
-    if (QFileInfo::exists(candidate)) {
-      path = candidate;
-      continue;
-    }
     const QDir::Filters kind = i + 1 == parts.size() ? QDir::Files : QDir::Dirs;
-    const QStringList names =
-        QDir(path).entryList(kind | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    const auto match = std::find_if(names.begin(), names.end(), [&](const QString& name) {
-      return name.compare(parts[i], Qt::CaseInsensitive) == 0;
-    });
-    if (match == names.end()) return exact;
-    path = candidate.left(path.size() + 1) + *match;
+    const QString match = FindAnyCase(path, parts[i], kind);
+    if (match.isEmpty()) return exact;
+    path += '/' + match;
   }
   return path;
 }

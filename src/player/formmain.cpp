@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <algorithm>
 
 #include "audio/outputvolume.h"
 #include "controls/dtlistbox.h"
@@ -329,6 +330,7 @@ void TformMain::SetListIndex(int index) {
 
 void TformMain::SetTitle() {
   SetApplicationTitle(lablSongName->text() + " (" + ModeName(Mp3MediaPlayer->Mode()) + ")");
+  emit StateChanged();
 }
 
 // PlayClick:
@@ -503,6 +505,7 @@ void TformMain::Mp3MediaPlayerNotify(QObject* sender) {
       break;
     case nvFailure:
       Playing = false;
+      emit StateChanged();
       break;
     default:
       break;
@@ -524,24 +527,28 @@ void TformMain::itemRepeatFileClick(QObject*) {
   RepeatMode = 1;
   Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat1.bmp");
+  emit StateChanged();
 }
 
 void TformMain::itemRepeatPlaylistClick(QObject*) {
   RepeatMode = 2;
   Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat2.bmp");
+  emit StateChanged();
 }
 
 void TformMain::itemRepeatNoneClick(QObject*) {
   RepeatMode = 0;
   Know(ksRepeat);
   LoadImage(butnRepeat, "\\skin\\repeat0.bmp");
+  emit StateChanged();
 }
 
 void TformMain::butnShuffleClick(QObject*) {
   Shuffle = !Shuffle;
   Know(ksShuffle);
   LoadImage(butnShuffle, Shuffle ? "\\skin\\shuffle1.bmp" : "\\skin\\shuffle0.bmp");
+  emit StateChanged();
 }
 
 void TformMain::EjectClick(QObject*) {
@@ -607,10 +614,28 @@ void TformMain::barSongProgressMouseUp(QObject*, Qt::MouseButton button, int x, 
   Seeking = false;
   seekButton_ = Qt::NoButton;
   SetSeekBarFromX(x);
-  const int32_t target = barSongProgress->Position();
+  CommitSeek(barSongProgress->Position());
+}
+
+void TformMain::CommitSeek(int32_t target) {
   Mp3MediaPlayer->SetPosition(target);
   Mp3MediaPlayer->SetStartPosition(target);
   Mp3MediaPlayer->Play();
+  emit Seeked(target);
+}
+
+void TformMain::SeekTo(int32_t ms) {
+  // A drag in progress owns the bar.
+  if (!Playing || Seeking) return;
+  const int32_t target = std::clamp(ms, 0, std::max(0, barSongProgress->Max()));
+  barSongProgress->SetPosition(target);
+  if (!Paused) {
+    CommitSeek(target);
+    return;
+  }
+  Mp3MediaPlayer->SetPosition(target);
+  ResumePosition = static_cast<uint32_t>(target);
+  emit Seeked(target);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -628,6 +653,12 @@ void TformMain::ApplyVolumeX(int x) {
 void TformMain::ApplyVolume() {
   const uint32_t p = static_cast<uint32_t>(barVolume->Position()) & 0xFFFFu;
   SetOutputVolume(p + p * 65536u);
+  emit StateChanged();
+}
+
+void TformMain::SetVolume(int32_t value) {
+  barVolume->SetPosition(std::clamp(value, barVolume->Min(), barVolume->Max()));
+  ApplyVolume();
 }
 
 void TformMain::barVolumeMouseDown(QObject*, Qt::MouseButton, int x, int) {

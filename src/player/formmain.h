@@ -95,11 +95,16 @@ class TformMain : public QWidget, public TPlayerLink {
   void barSongProgressMouseDown(QObject* sender, Qt::MouseButton button, int x, int y);
   void barSongProgressMouseMove(QObject* sender, int x, int y);
   void barSongProgressMouseUp(QObject* sender, Qt::MouseButton button, int x, int y);
+  // Keys, wheel and D-Bus: the release path to ms (clamped to the song); a paused song stays
+  // paused there. Nothing without a playing song.
+  void SeekTo(int32_t ms);
 
   // Volume.
   void barVolumeMouseDown(QObject* sender, Qt::MouseButton button, int x, int y);
   void barVolumeMouseMove(QObject* sender, int x, int y);
   void barVolumeMouseUp(QObject* sender, Qt::MouseButton button, int x, int y);
+  // The bar's rule for a value instead of a pixel (clamped to 0..Max), applied to the output.
+  void SetVolume(int32_t value);
 
   // Chrome.
   void ChangeImageDown(TImage* sender);
@@ -122,6 +127,12 @@ class TformMain : public QWidget, public TPlayerLink {
   void SetSongLabel(const QString& text) override;
   bool IsPlaylistVisible() const override { return ::PlaylistVisible; }
 
+ signals:
+  // Play state, repeat, shuffle or volume may have changed (for the desktop's listeners).
+  void StateChanged();
+  // The playing song moved to ms by a seek.
+  void Seeked(int32_t ms);
+
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -133,6 +144,7 @@ class TformMain : public QWidget, public TPlayerLink {
   void SetTitle();
   void SelectNext();  // NextClick's choice of entry, without playing
   void SetSeekBarFromX(int x);
+  void CommitSeek(int32_t target);
   void ApplyVolumeX(int x);
   void ApplyVolume();
   void DockPlaylist();

@@ -81,6 +81,8 @@ class TformPlaylist : public QWidget {
   // Where a button's menu opens: its bottom-left corner, in screen coordinates.
   QPoint MenuPoint(const QWidget* button) const;
   const TDblClickDetector& DblClickDetector() const { return detector_; }
+  // The entries the list's rows show, row by row.
+  const QVector<TPlaylistEntry>& ShownEntries() const { return shownEntries_; }
 
  signals:
   // After every refill (UpdatePlaylist), whether or not the file was usable.

@@ -46,6 +46,67 @@ class TestProgramDir : public QObject {
     QCOMPARE(ProgramDir(), QCoreApplication::applicationDirPath() + '/');
   }
 
+  // Where the files live, from the executable's folder and the environment.
+  void dataFolders_data() {
+    QTest::addColumn<QString>("exe");       // the executable's folder, under the root
+    QTest::addColumn<QStringList>("made");  // folders (ending in "/") and files under the root
+    QTest::addColumn<QString>("xdg");       // XDG_CONFIG_HOME; "<root>" stands for the root
+    QTest::addColumn<QString>("dataDir");   // expected, relative to the root
+    QTest::addColumn<QString>("skinParent");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("a folder with its skin keeps everything")
+        << "app" << QStringList{"app/skin/"} << "<root>/xdg"
+        << "app/"
+        << "app/" << false;
+    QTest::newRow("skin folder in other case") << "app" << QStringList{"app/SKIN/"} << ""
+                                               << "app/"
+                                               << "app/" << false;
+    QTest::newRow("installed: the configuration folder, the installed skin")
+        << "usr/bin" << QStringList{"usr/bin/", "usr/share/brimtone/skin/"} << "<root>/xdg"
+        << "xdg/brimtone/"
+        << "usr/share/brimtone/" << true;
+    QTest::newRow("installed, the user's own skin")
+        << "usr/bin" << QStringList{"usr/bin/", "xdg/brimtone/Skin/"} << "<root>/xdg"
+        << "xdg/brimtone/"
+        << "xdg/brimtone/" << true;
+    QTest::newRow("no XDG_CONFIG_HOME: ~/.config") << "usr/bin" << QStringList{"usr/bin/"} << ""
+                                                   << "home/.config/brimtone/"
+                                                   << "usr/share/brimtone/" << true;
+    QTest::newRow("relative XDG_CONFIG_HOME is ignored")
+        << "usr/bin" << QStringList{"usr/bin/"} << "relative/config"
+        << "home/.config/brimtone/"
+        << "usr/share/brimtone/" << true;
+    QTest::newRow("a file named skin is no skin folder")
+        << "app" << QStringList{"app/skin"} << "<root>/xdg"
+        << "xdg/brimtone/"
+        << "share/brimtone/" << true;
+  }
+  void dataFolders() {
+    QFETCH(QString, exe);
+    QFETCH(QStringList, made);
+    QFETCH(QString, xdg);
+    QFETCH(QString, dataDir);
+    QFETCH(QString, skinParent);
+    QFETCH(bool, installed);
+    QTemporaryDir root;
+    for (const QString& path : made) {
+      if (path.endsWith('/')) {
+        QVERIFY(QDir().mkpath(root.filePath(path)));
+      } else {
+        QDir().mkpath(QFileInfo(root.filePath(path)).path());
+        QFile file(root.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+      }
+    }
+    const QString exeDir = root.filePath(exe);
+    const QString base = root.path() + '/';
+    const TDataFolders folders =
+        ResolveDataFolders(exeDir, QString(xdg).replace("<root>", root.path()), base + "home");
+    QCOMPARE(folders.dataDir, base + dataDir);
+    QCOMPARE(folders.skinParent, base + skinParent);
+    QCOMPARE(folders.installed, installed);
+  }
+
   void anyCaseLookup_data() {
     QTest::addColumn<QString>("onDisk");
     QTest::addColumn<QString>("asked");

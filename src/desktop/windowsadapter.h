@@ -1,0 +1,55 @@
+#pragma once
+// The player's actions and state as the two windows hold them: each action is the handler a
+// button, menu item or bar calls; the state is read from the windows' own fields.
+
+#include <QPointer>
+
+#include "desktop/playercontrol.h"
+
+class TformMain;
+class TformPlaylist;
+
+class TWindowsAdapter : public TPlayerControl {
+  Q_OBJECT
+ public:
+  TWindowsAdapter(TformMain* player, TformPlaylist* playlist, QObject* parent = nullptr);
+
+  void Play() override;
+  void PauseToggle() override;
+  void Stop() override;
+  void Next() override;
+  void Previous() override;
+  void SeekTo(qint64 ms) override;
+  int Volume() const override;
+  void SetVolume(int value) override;
+  int RepeatMode() const override;
+  void SetRepeatMode(int mode) override;
+  bool Shuffle() const override;
+  void SetShuffle(bool on) override;
+  void ToggleTimeType() override;
+  void TogglePlaylist() override;
+  void AddFile() override;
+  void AddDirectory() override;
+  void DeleteSelected() override;
+  void PlaySelected() override;
+  void AddSongs(const QStringList& paths, bool play) override;
+  void Raise() override;
+  void Quit() override;
+  TPlaybackState State() const override;
+  qint64 PositionMs() const override;
+  TTrackInfo Track() const override;
+  int Count() const override;
+
+  TformMain* Player() const;
+
+ protected:
+  // A click or key in either window may change the selection, which no handler reports.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QPointer<TformMain> player_;
+  QPointer<TformPlaylist> playlist_;
+  // The path of a row, read from the playlist file once per refill.
+  mutable int cachedRow_ = -1;
+  mutable QString cachedPath_;
+};
