@@ -1,8 +1,7 @@
 // The whole-number scale: the rules that choose it, the "scale" setting, and windows drawn at
 // it (each skin pixel an n x n block, the same picture again at 1x).
-#include <QtTest>
-
 #include <QPainter>
+#include <QtTest>
 
 #include "platform/errors.h"
 #include "platform/skinscale.h"
@@ -125,15 +124,24 @@ void TestSkinScale::screenFactor_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<int>("index");
   QTest::addColumn<double>("factor");
-  QTest::newRow("unset") << "" << "DP-1" << 0 << 0.0;
-  QTest::newRow("one factor for the first screen") << "1.5" << "DP-1" << 0 << 1.5;
-  QTest::newRow("by order, second screen") << "1;2" << "HDMI-1" << 1 << 2.0;
-  QTest::newRow("by order, no entry for it") << "1.5" << "HDMI-1" << 1 << 0.0;
-  QTest::newRow("by name") << "DP-1=1.25;HDMI-1=2" << "HDMI-1" << 0 << 2.0;
-  QTest::newRow("by name, other screen only") << "DP-1=1.25" << "HDMI-1" << 0 << 0.0;
-  QTest::newRow("blanks around") << " 1.5 ; 2 " << "x" << 0 << 1.5;
-  QTest::newRow("not a number") << "big" << "x" << 0 << 0.0;
-  QTest::newRow("negative") << "-2" << "x" << 0 << 0.0;
+  QTest::newRow("unset") << ""
+                         << "DP-1" << 0 << 0.0;
+  QTest::newRow("one factor for the first screen") << "1.5"
+                                                   << "DP-1" << 0 << 1.5;
+  QTest::newRow("by order, second screen") << "1;2"
+                                           << "HDMI-1" << 1 << 2.0;
+  QTest::newRow("by order, no entry for it") << "1.5"
+                                             << "HDMI-1" << 1 << 0.0;
+  QTest::newRow("by name") << "DP-1=1.25;HDMI-1=2"
+                           << "HDMI-1" << 0 << 2.0;
+  QTest::newRow("by name, other screen only") << "DP-1=1.25"
+                                              << "HDMI-1" << 0 << 0.0;
+  QTest::newRow("blanks around") << " 1.5 ; 2 "
+                                 << "x" << 0 << 1.5;
+  QTest::newRow("not a number") << "big"
+                                << "x" << 0 << 0.0;
+  QTest::newRow("negative") << "-2"
+                            << "x" << 0 << 0.0;
 }
 
 void TestSkinScale::screenFactor() {
@@ -149,8 +157,9 @@ void TestSkinScale::xftDpi_data() {
   QTest::addColumn<double>("dpi");
   QTest::newRow("none") << QByteArray() << 0.0;
   QTest::newRow("as xrdb stores it") << QByteArray("Xft.dpi:\t192\n") << 192.0;
-  QTest::newRow("among others") << QByteArray("Xcursor.size:\t24\nXft.antialias:\t1\nXft.dpi:\t144\n"
-                                               "Xft.hinting:\t1\n")
+  QTest::newRow("among others") << QByteArray(
+                                       "Xcursor.size:\t24\nXft.antialias:\t1\nXft.dpi:\t144\n"
+                                       "Xft.hinting:\t1\n")
                                 << 144.0;
   QTest::newRow("blank before the colon") << QByteArray("Xft.dpi : 120") << 120.0;
   QTest::newRow("fractional") << QByteArray("Xft.dpi:\t96.5\n") << 96.5;
