@@ -7,6 +7,11 @@
 
 void LoadDesignFonts();
 
+// Font engines are made for the window scale in force when first used (glyphs are hinted at
+// 1x, not when scaled); after a change of scale the fonts take new ones, so text looks exactly
+// as it does when the program starts at that scale.
+void RenewFontEngines();
+
 // A font of a family at a size in pixels, as the windows are designed (not scaled with the
 // screen's text size).
 QFont PixelFont(const QString& family, int pixels, bool bold = false);

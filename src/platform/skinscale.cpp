@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "platform/errors.h"
+#include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 
@@ -52,19 +53,17 @@ void SetQtFactor(int scale) {
   previousHandler = nullptr;
 }
 
-// A window keeps its logical frame; its native window and back buffer take the new factor.
-void Redraw(QWidget* widget) {
+// A window keeps its frame in skin pixels (as it stood before the factor changed: the
+// window's own geometry is already read through the new factor); its native window and back
+// buffer take the new factor.
+void Redraw(QWidget* widget, const QRect& frame) {
   QWindow* window = widget->windowHandle();
-  if (!window || !window->handle()) return;  // not created yet: it starts at the new factor
-  const QRect frame = window->geometry();
   // An unchanged geometry is ignored: step aside and back to have it sent to the screen.
   window->setGeometry(frame.adjusted(0, 0, 1, 1));
   window->setGeometry(frame);
-  if (QBackingStore* store = widget->backingStore()) {
-    const QSize size = store->size();
-    store->resize(size + QSize(1, 1));
-    store->resize(size);
-  }
+  // A back buffer of another size than the window has every widget repainted into a new
+  // buffer at the next update.
+  if (QBackingStore* store = widget->backingStore()) store->resize(QSize());
   widget->update();
 }
 
@@ -156,8 +155,14 @@ void TSkinScale::Apply(int scale) {
   scale = std::clamp(scale, 1, kMaxScale);
   if (scale == current) return;
   current = scale;
+  // Windows not created yet start at the new factor by themselves.
+  QList<std::pair<QWidget*, QRect>> frames;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->windowHandle() && widget->windowHandle()->handle())
+      frames.append({widget, widget->geometry()});
   SetQtFactor(scale);
-  for (QWidget* widget : QApplication::topLevelWidgets()) Redraw(widget);
+  RenewFontEngines();
+  for (const auto& [widget, frame] : frames) Redraw(widget, frame);
 }
 
 int TSkinScale::WholeScale(double factor) {
