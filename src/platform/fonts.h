@@ -7,9 +7,9 @@
 
 void LoadDesignFonts();
 
-// Font engines are made for the window scale in force when first used (glyphs are hinted at
-// 1x, not when scaled); after a change of scale the fonts take new ones, so text looks exactly
-// as it does when the program starts at that scale.
+// Font engines made while the windows are scaled draw text at 1x differently (hinting) from
+// engines made at 1x; after the scale returns to 1 the fonts take new engines, so text looks
+// exactly as it does when the program starts at 1x.
 void RenewFontEngines();
 
 // A font of a family at a size in pixels, as the windows are designed (not scaled with the

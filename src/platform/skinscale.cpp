@@ -161,7 +161,8 @@ void TSkinScale::Apply(int scale) {
     if (widget->windowHandle() && widget->windowHandle()->handle())
       frames.append({widget, widget->geometry()});
   SetQtFactor(scale);
-  RenewFontEngines();
+  // Font engines made while the windows were scaled draw 1x text unlike a 1x start.
+  if (scale == 1) RenewFontEngines();
   for (const auto& [widget, frame] : frames) Redraw(widget, frame);
 }
 

@@ -106,6 +106,17 @@ shot scale-1x
 stop_app
 stop_all
 
+# 1b. The same start switched to 2x with Ctrl+D, kept for the comparison with a 2x start.
+start_display
+start_app
+xdotool windowfocus --sync "$PLAYER" 2>/dev/null
+xdotool key ctrl+d
+sleep 0.7
+check "1x start, Ctrl+D: player at 2x" "688x232" "$(size "$PLAYER")"
+shot from-1x-2x
+stop_app
+stop_all
+
 # 2. Xft.dpi 192 (how GNOME and Xfce announce 2x): drawn at 2x, in blocks.
 start_display 192
 start_app
@@ -134,6 +145,8 @@ shot scale-2x
 check "factor 1.5: every skin pixel a 2x2 block" "0" "$(bad_blocks "$work/scale-2x-player.png")"
 check "factor 1.5 and Xft.dpi 192 look the same" "0" \
   "$(same_pixels "$work/scale-2x-player.png" "$work/scale-2x-xft-player.png")"
+check "a 2x start looks as a 1x start switched to 2x" "0" \
+  "$(same_pixels "$work/scale-2x-player.png" "$work/from-1x-2x-player.png")"
 
 # 4. Ctrl+D: 1x at once, exactly as a 1x start; again: 2x as before.
 xdotool windowfocus --sync "$PLAYER" 2>/dev/null
