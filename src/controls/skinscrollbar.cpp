@@ -70,11 +70,10 @@ TScrollColors TSkinScrollBar::ColorsFromWallpaper(const QImage& wallpaper, const
   const auto quarter = std::max<std::ptrdiff_t>(1, std::ptrdiff_t(pixels.size()) / 4);
   TScrollColors colors{Mean(pixels.begin(), pixels.begin() + quarter),
                        Mean(pixels.end() - quarter, pixels.end())};
+  // A nearly flat picture: the same hues, darkened for the track and lightened for the thumb.
   if (Gray(colors.thumb) - Gray(colors.track) < kMinContrast) {
-    if (Gray(colors.track) < 128)
-      colors.thumb = Mix(colors.track, Qt::white, 0.45);
-    else
-      colors.track = Mix(colors.thumb, Qt::black, 0.45);
+    colors.track = Mix(colors.track, Qt::black, 0.4);
+    colors.thumb = Mix(colors.thumb, Qt::white, 0.4);
   }
   return colors;
 }

@@ -22,9 +22,9 @@ class TSkinScrollBar : public QScrollBar {
   void SetColors(const TScrollColors& colors);
 
   // The colours of a wallpaper: the track is the mean of its darkest quarter of pixels, the
-  // thumb the mean of its lightest quarter; a flat picture gets a thumb (or, when light, a
-  // track) mixed towards white (black) so the two stay apart. Without a picture: from the
-  // fallback colour the same way.
+  // thumb the mean of its lightest quarter; when those are too close (a nearly flat picture)
+  // the track is mixed 40 % towards black and the thumb 40 % towards white. Without a
+  // picture: from the fallback colour the same way.
   static TScrollColors ColorsFromWallpaper(const QImage& wallpaper, const QColor& fallback);
 
  protected:

@@ -51,13 +51,15 @@ void TestSkinScrollBar::colours_data() {
       << QColor(Qt::white) << QColor(0, 0, 0) << QColor(200, 200, 200);
   QTest::newRow("order in the picture does not matter")
       << Stripes({sky, navy, sky, navy}, 2) << QColor(Qt::white) << navy << sky;
-  QTest::newRow("flat dark picture: thumb mixed towards white")
-      << Stripes({navy}, 4) << QColor(Qt::white) << navy << QColor(120, 126, 148);
-  QTest::newRow("flat light picture: track mixed towards black")
-      << Stripes({QColor(220, 220, 200)}, 4) << QColor(Qt::black) << QColor(121, 121, 110)
-      << QColor(220, 220, 200);
+  QTest::newRow("flat dark picture: darker track, lighter thumb")
+      << Stripes({navy}, 4) << QColor(Qt::white) << QColor(6, 12, 36) << QColor(108, 114, 138);
+  QTest::newRow("flat light picture") << Stripes({QColor(220, 220, 200)}, 4) << QColor(Qt::black)
+                                      << QColor(132, 132, 120) << QColor(234, 234, 222);
+  QTest::newRow("near-flat slate, as the default skin")
+      << Stripes({QColor(110, 122, 137), QColor(124, 136, 151)}, 2) << QColor(Qt::white)
+      << QColor(66, 73, 82) << QColor(176, 184, 193);
   QTest::newRow("no picture: from the list's colour")
-      << QImage() << QColor(192, 192, 192) << QColor(106, 106, 106) << QColor(192, 192, 192);
+      << QImage() << QColor(192, 192, 192) << QColor(115, 115, 115) << QColor(217, 217, 217);
   QTest::newRow("large picture is sampled")
       << Stripes({navy, sky}, 500) << QColor(Qt::white) << navy << sky;
 }

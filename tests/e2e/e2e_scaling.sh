@@ -43,15 +43,20 @@ start_display() {
   if [ -n "${1:-}" ]; then echo "Xft.dpi: $1" | xrdb -nocpp -merge; fi
 }
 
-# start_app: fresh settings (position in skin pixels) and a playlist of two entries.
+# start_app: fresh settings (position in skin pixels) and a playlist.
 start_app() {
   printf '[main]\nleft=20\ntop=20\n' >"$work/settings.ini"
-  printf '[playlist]\nFile1=/gone/First song.mp3\nTitle1=First song\nLength1=201\n%s\n' \
-    'File2=/gone/Second.mp3
-Title2=Second
-Length2=95
-NumberOfEntries=2
-Version=2' >"$work/lastplay.dat"
+  # Nine entries: more than the list shows, so its scroll bar is drawn too.
+  {
+    echo "[playlist]"
+    local i=1
+    for title in "First song" "Second" "Third, a little longer" "Fourth" "Fifth" "Sixth" \
+      "Seventh" "Eighth" "Ninth"; do
+      printf 'File%d=/gone/%s.mp3\nTitle%d=%s\nLength%d=%d\n' $i "$title" $i "$title" $i $((60 + 17 * i))
+      i=$((i + 1))
+    done
+    printf 'NumberOfEntries=9\nVersion=2\n'
+  } >"$work/lastplay.dat"
   QT_QPA_PLATFORM=xcb "$work/brimtone" >"$work/app.log" 2>&1 &
   APP_PID=$!
   PLAYER=
