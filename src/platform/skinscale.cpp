@@ -32,6 +32,9 @@ double savedScaleFactor = 1;  // QT_SCALE_FACTOR as the user set it
 double desktopFactor = 1;
 int setting = 0;
 int current = 1;
+// Device pixels per logical pixel the platform itself gives (a Wayland buffer scale; 1 on X11,
+// where Qt's platform scaling is off). Qt's factor makes up the rest of the scale.
+int platformRatio = 1;
 
 QtMessageHandler previousHandler = nullptr;
 
@@ -48,7 +51,7 @@ void DropFactorWarning(QtMsgType type, const QMessageLogContext& context, const 
 
 void SetQtFactor(int scale) {
   previousHandler = qInstallMessageHandler(DropFactorWarning);
-  QHighDpiScaling::setGlobalFactor(scale);
+  QHighDpiScaling::setGlobalFactor(qreal(scale) / platformRatio);
   qInstallMessageHandler(previousHandler);
   previousHandler = nullptr;
 }
@@ -103,7 +106,7 @@ double TSkinScale::DesktopFactor() {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return savedScaleFactor;
   // With Qt's scaling off this is the platform's own ratio (1 on X11).
-  double factor = screen->devicePixelRatio() / current;
+  double factor = screen->devicePixelRatio() * platformRatio / current;
   const int index = int(QGuiApplication::screens().indexOf(screen));
   factor = std::max(factor, ScreenFactorFromEnvironment(savedScreenFactors, screen->name(), index));
   factor = std::max(factor, XftDpi(X11Resources()) / 96.0);
@@ -134,6 +137,9 @@ bool TSkinScale::SettingDiffers(int value) {
 }
 
 void TSkinScale::Start() {
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    platformRatio = std::max(1, int(std::lround(screen->devicePixelRatio() / current)));
+  current = platformRatio;
   desktopFactor = DesktopFactor();
   setting = ReadSetting();
   Apply(ScaleFor(setting, desktopFactor));
