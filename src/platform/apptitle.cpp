@@ -22,9 +22,7 @@ void SetApplicationTitle(const QString& title) {
   if (TitleWindow()) TitleWindow()->setWindowTitle(title);
 }
 
-QString ApplicationTitle() {
-  return Title();
-}
+QString ApplicationTitle() { return Title(); }
 
 void SetTitleWindow(QWidget* window) {
   TitleWindow() = window;

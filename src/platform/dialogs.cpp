@@ -47,10 +47,6 @@ TDialogs& Dialogs() {
   return *Current();
 }
 
-void SetDialogs(std::unique_ptr<TDialogs> d) {
-  Current() = std::move(d);
-}
+void SetDialogs(std::unique_ptr<TDialogs> d) { Current() = std::move(d); }
 
-void ShowException(const QString& message) {
-  Dialogs().ShowError(ErrorDisplayText(message));
-}
+void ShowException(const QString& message) { Dialogs().ShowError(ErrorDisplayText(message)); }

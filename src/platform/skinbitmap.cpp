@@ -1,9 +1,10 @@
 #include "platform/skinbitmap.h"
 
+#include <QFile>
+
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 
