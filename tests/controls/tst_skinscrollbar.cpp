@@ -49,8 +49,6 @@ void TestSkinScrollBar::colours_data() {
       << Stripes(
              {QColor(0, 0, 0), QColor(40, 40, 40), QColor(100, 100, 100), QColor(200, 200, 200)}, 1)
       << QColor(Qt::white) << QColor(0, 0, 0) << QColor(200, 200, 200);
-  QTest::newRow("order in the picture does not matter")
-      << Stripes({sky, navy, sky, navy}, 2) << QColor(Qt::white) << navy << sky;
   QTest::newRow("flat dark picture: darker track, lighter thumb")
       << Stripes({navy}, 4) << QColor(Qt::white) << QColor(6, 12, 36) << QColor(108, 114, 138);
   QTest::newRow("flat light picture") << Stripes({QColor(220, 220, 200)}, 4) << QColor(Qt::black)
@@ -102,33 +100,21 @@ void TestSkinScrollBar::barDrawnInTheColours() {
   QCOMPARE(bar->Colors().track, navy);
   QCOMPARE(bar->Colors().thumb, sky);
 
-  QStyleOptionSlider option;
-  option.initFrom(bar);
-  option.orientation = Qt::Vertical;
-  option.minimum = bar->minimum();
-  option.maximum = bar->maximum();
-  option.sliderPosition = bar->sliderPosition();
-  option.sliderValue = bar->value();
-  option.pageStep = bar->pageStep();
-  option.singleStep = bar->singleStep();
-  const QRect thumb =
-      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
-  QVERIFY(thumb.height() > 2);
-
   const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
   TSkinScale::Apply(1);
   QCOMPARE(image.size(), bar->size() * scale);
-  const int n = scale;
-  // The column left of the thumb is track all the way down; the thumb's middle is thumb.
-  for (int y = 0; y < image.height(); ++y) QCOMPARE(QColor(image.pixel(0, y)), navy);
-  const QPoint middle = thumb.center() * n;
-  QCOMPARE(QColor(image.pixel(middle)), sky);
-  // Nothing of the desktop's light default is left anywhere in it.
+  // Track and thumb (with the arrows) only: nothing of the desktop's light default is left.
+  int thumbPixels = 0;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) {
       const QColor pixel(image.pixel(x, y));
       QVERIFY2(pixel == navy || pixel == sky, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+      thumbPixels += pixel == sky;
     }
+  // The thumb: some rows of the bar (7 of 30 items shown), one track pixel either side; the
+  // left column is track all the way down.
+  QVERIFY(thumbPixels > image.height() / 10 * (image.width() - 2 * scale));
+  for (int y = 0; y < image.height(); ++y) QCOMPARE(QColor(image.pixel(0, y)), navy);
 }
 
 QTEST_MAIN(TestSkinScrollBar)

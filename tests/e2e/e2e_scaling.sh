@@ -176,25 +176,5 @@ check "position saved in skin pixels" "20,20" \
   "$(awk -F= '/^\[/{s=$0} s=="[main]" && /^left=/{l=$2} s=="[main]" && /^top=/{t=$2} END{print l "," t}' "$work/settings.ini")"
 stop_all
 
-# 5. The saved choice wins over the desktop: scale=1 on an Xft.dpi 192 desktop.
-start_display 192
-printf '[main]\nleft=20\ntop=20\nscale=1\n' >"$work/settings.keep"
-start_app_keeping() {
-  cp "$work/settings.keep" "$work/settings.ini"
-  QT_QPA_PLATFORM=xcb "$work/brimtone" >"$work/app.log" 2>&1 &
-  APP_PID=$!
-  PLAYER=
-  for _ in $(seq 100); do
-    PLAYER=$(xdotool search --onlyvisible --name "No Song Playing" 2>/dev/null | head -n1)
-    [ -n "$PLAYER" ] && break
-    sleep 0.1
-  done
-  sleep 0.7
-}
-start_app_keeping
-check "scale=1 on a 2x desktop: player size" "344x116" "$(size "$PLAYER")"
-stop_app
-stop_all
-
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
