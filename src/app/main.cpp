@@ -5,12 +5,15 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "app/scalekey.h"
 #include "app/startup.h"
 #include "desktop/commandline.h"
 #include "desktop/desktopintegration.h"
 #include "desktop/mprisservice.h"
 #include "desktop/singleinstance.h"
+#include "platform/errors.h"
 #include "platform/programdir.h"
+#include "platform/skinscale.h"
 
 namespace {
 void Print(FILE* stream, const QString& text) {
@@ -53,6 +56,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
       !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "xcb");
+  TSkinScale::PrepareEnvironment();
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
@@ -69,8 +73,12 @@ int main(int argc, char** argv) {
   }
   QuitOnTerminationSignals();
 
+  // Before any window exists, so every window starts at its scale.
+  TSkinScale::Start();
   TWindows windows;
   CreateWindows(windows);
+  new TScaleKey(windows.formMain.get());
+  int result = 0;
   {
     TDesktopIntegration desktop(windows.formMain.get(), windows.formPlaylist.get());
     desktop.StartMprisWhenShown();
@@ -79,8 +87,14 @@ int main(int argc, char** argv) {
     request.raise = false;
     if (!request.songs.isEmpty() || request.action != TRemoteAction::None)
       QTimer::singleShot(0, &desktop, [&desktop, request] { desktop.Apply(request); });
-    const int result = app.exec();
+    result = app.exec();
     DestroyWindows(windows);
-    return result;
   }
+  // The scale setting goes with the others. A refused write was just reported for them.
+  try {
+    if (TSkinScale::SettingDiffers(TSkinScale::Setting()))
+      TSkinScale::WriteSetting(TSkinScale::Setting());
+  } catch (const EBrimtoneError&) {
+  }
+  return result;
 }

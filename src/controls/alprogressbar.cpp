@@ -178,7 +178,21 @@ void TALProgressBar::paintEvent(QPaintEvent*) {
   if (!composed_ || BufferBitmap_.size() != size()) ComposeBuffer(true);
   if (BufferBitmap_.isNull()) return;
   QPainter painter(this);
+  const int ratio = ScreenRatio();
+  if (ratio > 1 && ShowPosText_) {
+    // Scaled window: the picture pixel by pixel into n x n blocks, the text on top at the
+    // screen's resolution.
+    QImage sharp = BufferBitmap_.scaled(BufferBitmap_.size() * ratio);
+    sharp.setDevicePixelRatio(ratio);
+    DrawPosText(sharp);
+    painter.drawImage(0, 0, sharp);
+    return;
+  }
   painter.drawImage(0, 0, BufferBitmap_);
+}
+
+int TALProgressBar::ScreenRatio() const {
+  return std::max(1, int(devicePixelRatio()));
 }
 
 void TALProgressBar::changeEvent(QEvent* event) {
@@ -195,7 +209,8 @@ void TALProgressBar::ComposeBuffer(bool rebuild) {
   if (BufferBitmap_.isNull()) return;
   DrawBar(rebuild);
   if (ShowBorder_) DrawBorder();
-  if (ShowPosText_) DrawPosText();
+  // 5. At a window scale above 1 the text is added when the picture is copied (paintEvent).
+  if (ShowPosText_ && ScreenRatio() == 1) DrawPosText(BufferBitmap_);
 }
 
 void TALProgressBar::FillBuffer(int left, int top, int right, int bottom, TColor color) {
@@ -341,7 +356,7 @@ void TALProgressBar::DrawBorder() {
   FillBuffer(w - 1, 1, w, h, BorderColor2_);      // right column, y = 1 .. h - 1
 }
 
-void TALProgressBar::DrawPosText() {
+void TALProgressBar::DrawPosText(QImage& target) {
   qint64 number = Position_;
   if (Percentage_) {
     // Max = 0 has no percentage: show 0.
@@ -355,7 +370,7 @@ void TALProgressBar::DrawPosText() {
   const int th = metrics.height();
   const int x = width() / 2 - tw / 2;
   const int y = height() / 2 - th / 2;
-  QPainter painter(&BufferBitmap_);
+  QPainter painter(&target);
   painter.setFont(font());
   painter.setPen(ToQColor(FontColor_, palette()));
   painter.drawText(x, y + metrics.ascent(), text);

@@ -88,7 +88,9 @@ class TALProgressBar : public QWidget {
   // unless a Position change is being drawn) and copies it to the screen now.
   void Paint();
 
-  // The composed picture and the cached full-size bar image, as last drawn.
+  // The composed picture and the cached full-size bar image, as last drawn, in logical pixels.
+  // In a window drawn at a scale above 1 the position text is not part of BufferBitmap: it
+  // is drawn at the screen's resolution over the pixel-repeated picture.
   const QImage& BufferBitmap() const { return BufferBitmap_; }
   const QImage& FillBitmap() const { return FillBitmap_; }
 
@@ -106,7 +108,9 @@ class TALProgressBar : public QWidget {
   void ComposeBuffer(bool rebuild);
   void DrawBar(bool rebuild);
   void DrawBorder();
-  void DrawPosText();
+  void DrawPosText(QImage& target);
+  // The window's whole-number scale (device pixels per logical pixel).
+  int ScreenRatio() const;
   void BuildGradient();
   void TileBarBitmap();
   void FillBuffer(int left, int top, int right, int bottom, TColor color);

@@ -30,6 +30,7 @@
 #include <exception>
 
 #include "controls/dthintpanel.h"
+#include "controls/skinscrollbar.h"
 #include "controls/visibletext.h"
 
 namespace {
@@ -47,6 +48,7 @@ TdtListBox::TdtListBox(QWidget* parent) : QAbstractScrollArea(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBar(new TSkinScrollBar(this));
   setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
   viewport()->setMouseTracking(true);
   viewport()->setAutoFillBackground(false);
@@ -264,6 +266,10 @@ void TdtListBox::BuildCache(const QImage& picture, QImage& cache) const {
 
 void TdtListBox::BackgroundWallpaperChanged() {
   BuildCache(BackgroundWallpaper_, BackgroundCache_);
+  // The scroll bar takes its colours from the wallpaper (or the list's colour without one).
+  if (auto* bar = qobject_cast<TSkinScrollBar*>(verticalScrollBar()))
+    bar->SetColors(
+        TSkinScrollBar::ColorsFromWallpaper(BackgroundWallpaper_, ToQColor(Color_, palette())));
   viewport()->update();
 }
 
@@ -386,12 +392,17 @@ void TdtListBox::DrawItem(QPainter& painter, int index, const QRect& rect) {
   if (focused && rect.width() > 0) {
     painter.save();
     painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-    painter.setPen(Qt::black);
-    QList<QPoint> dots;
+    // Each dot a one-pixel fill: a pen's point would straddle the pixel blocks when scaled.
     const int l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
-    for (int x = l; x <= r; x += 2) dots << QPoint(x, t) << QPoint(x, b);
-    for (int y = t + 2; y < b; y += 2) dots << QPoint(l, y) << QPoint(r, y);
-    painter.drawPoints(dots.constData(), int(dots.size()));
+    auto dot = [&painter](int x, int y) { painter.fillRect(QRect(x, y, 1, 1), Qt::black); };
+    for (int x = l; x <= r; x += 2) {
+      dot(x, t);
+      dot(x, b);
+    }
+    for (int y = t + 2; y < b; y += 2) {
+      dot(l, y);
+      dot(r, y);
+    }
     painter.restore();
   }
 }

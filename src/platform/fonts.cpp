@@ -3,12 +3,26 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 
+namespace {
+const char* const kFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                              "/usr/share/wine/fonts/tahomabd.ttf",
+                              "/usr/share/wine/fonts/ms_sans_serif.ttf"};
+}  // namespace
+
 void LoadDesignFonts() {
-  static const char* const kFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
-                                       "/usr/share/wine/fonts/tahomabd.ttf",
-                                       "/usr/share/wine/fonts/ms_sans_serif.ttf"};
   for (const char* file : kFiles)
     if (QFileInfo::exists(file)) QFontDatabase::addApplicationFont(file);
+}
+
+void RenewFontEngines() {
+  // Adding or removing an application font empties Qt's font cache; the fonts in use then
+  // load their engines again, with the hinting of the scale now in force.
+  for (const char* file : kFiles) {
+    if (!QFileInfo::exists(file)) continue;
+    const int id = QFontDatabase::addApplicationFont(file);
+    if (id >= 0) QFontDatabase::removeApplicationFont(id);
+    return;
+  }
 }
 
 QFont PixelFont(const QString& family, int pixels, bool bold) {

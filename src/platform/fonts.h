@@ -7,6 +7,11 @@
 
 void LoadDesignFonts();
 
+// Font engines made while the windows are scaled draw text at 1x differently (hinting) from
+// engines made at 1x; after the scale returns to 1 the fonts take new engines, so text looks
+// exactly as it does when the program starts at 1x.
+void RenewFontEngines();
+
 // A font of a family at a size in pixels, as the windows are designed (not scaled with the
 // screen's text size).
 QFont PixelFont(const QString& family, int pixels, bool bold = false);

@@ -14,12 +14,13 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
   const bool down = isDown();
   if (down || hovered_) {
     const QColor light(255, 255, 255), dark(128, 128, 128);
-    painter.setPen(down ? dark : light);
-    painter.drawLine(frame.topLeft(), frame.topRight());
-    painter.drawLine(frame.topLeft(), frame.bottomLeft());
-    painter.setPen(down ? light : dark);
-    painter.drawLine(frame.bottomLeft(), frame.bottomRight());
-    painter.drawLine(frame.topRight(), frame.bottomRight());
+    // One-pixel fills rather than pen lines, which would straddle the pixel blocks when the
+    // window is scaled.
+    const int l = frame.left(), t = frame.top(), r = frame.right(), b = frame.bottom();
+    painter.fillRect(QRect(l, t, r - l + 1, 1), down ? dark : light);
+    painter.fillRect(QRect(l, t, 1, b - t + 1), down ? dark : light);
+    painter.fillRect(QRect(l, b, r - l + 1, 1), down ? light : dark);
+    painter.fillRect(QRect(r, t, 1, b - t + 1), down ? light : dark);
   }
   painter.setFont(font());
   painter.setPen(
