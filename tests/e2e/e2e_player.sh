@@ -218,6 +218,16 @@ check "folder dialog opened" "yes" "$([ -n "$DIALOG" ] && echo yes || echo no)"
 import -window root "$ARTIFACTS/folder-dialog.png" 2>/dev/null
 xdotool key Escape
 sleep 0.3
+xdotool mousemove $((300 + 4 + 28)) $((656 + 94 + 8)) click 1
+MENU=$(new_window)
+xdotool key Down Down Return
+sleep 0.5
+OPEN=$(new_window)
+check "open dialog opened" "yes" "$([ -n "$OPEN" ] && echo yes || echo no)"
+[ -n "$OPEN" ] && check "open dialog on screen" "yes" "$(on_screen "$OPEN")"
+import -window root "$ARTIFACTS/open-dialog.png" 2>/dev/null
+xdotool key Escape
+sleep 0.3
 
 # 9. A settings file that cannot be written: the exit button shows the error in a box on
 # the screen, and the program ends once it is answered.
