@@ -21,7 +21,9 @@ int64_t NowNs() {
       .count();
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
@@ -29,7 +31,9 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-QString BenchDir() { return QDir::tempPath() + "/brimtone-bench"; }
+QString BenchDir() {
+  return QDir::tempPath() + "/brimtone-bench";
+}
 
 QString Song(int seconds, int rate) {
   const QString path = BenchDir() + QString("/song%1s-%2-192.mp3").arg(seconds).arg(rate);

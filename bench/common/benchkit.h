@@ -2,8 +2,9 @@
 // Shared by the benchmarks: clocks, medians, the test songs kept in /tmp/brimtone-bench, and
 // the floor -- libmpg123 decoding straight into an SDL audio callback, nothing else.
 
-#include <QString>
 #include <SDL.h>
+
+#include <QString>
 #include <cstdint>
 #include <vector>
 

@@ -7,7 +7,6 @@
 //      threads from /proc/self/task/*/schedstat over the same 15 s window.
 // Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there.
 
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -21,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "benchkit.h"
 #include "audio/mpg123sdlengine.h"
+#include "benchkit.h"
 
 namespace {
 

@@ -40,12 +40,12 @@
 #include <vector>
 
 #include "app/application.h"
-#include "benchkit.h"
 #include "app/startup.h"
+#include "audio/mpg123sdlengine.h"
+#include "benchkit.h"
 #include "controls/dtlistbox.h"
 #include "platform/programdir.h"
 #include "player/formmain.h"
-#include "audio/mpg123sdlengine.h"
 #include "playlist/formplaylist.h"
 
 namespace {

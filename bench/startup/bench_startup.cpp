@@ -28,8 +28,10 @@ class TPaintWatch : public QObject {
  public:
   TPaintWatch(QWidget* a, QWidget* b) : a_(a), b_(b) {
     a->installEventFilter(this);
-    if (b) b->installEventFilter(this);
-    else bPainted_ = true;
+    if (b)
+      b->installEventFilter(this);
+    else
+      bPainted_ = true;
   }
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Paint) {
@@ -60,7 +62,8 @@ int RunApp(int argc, char** argv, const QString& dir) {
   CreateWindows(windows);
   TPaintWatch watch(windows.formMain.get(),
                     windows.formPlaylist && windows.formPlaylist->isVisible()
-                        ? windows.formPlaylist.get() : nullptr);
+                        ? windows.formPlaylist.get()
+                        : nullptr);
   const int result = app.exec();
   windows.formPlaylist.reset();
   windows.formMain.reset();
@@ -88,8 +91,12 @@ void MakeProgramDir(const QString& dir) {
   file.open(QIODevice::WriteOnly);
   QByteArray text = "[playlist]\n";
   for (int n = 1; n <= 10000; ++n)
-    text += QStringLiteral("File%1=/music/album %2/track %1.mp3\nTitle%1=track %1.mp3\nLength%1=%3\n")
-                .arg(n).arg(n / 12).arg(120 + n % 300).toUtf8();
+    text +=
+        QStringLiteral("File%1=/music/album %2/track %1.mp3\nTitle%1=track %1.mp3\nLength%1=%3\n")
+            .arg(n)
+            .arg(n / 12)
+            .arg(120 + n % 300)
+            .toUtf8();
   text += "NumberOfEntries=10000\nVersion=2\n";
   file.write(text);
 }

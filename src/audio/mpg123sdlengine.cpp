@@ -7,9 +7,9 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/errors.h"
 #include "audio/mp3decoder.h"
 #include "audio/outputvolume.h"
+#include "platform/errors.h"
 
 namespace {
 

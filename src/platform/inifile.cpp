@@ -865,8 +865,10 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes,
   for (qsizetype done = 0; ok && done < bytes.size();) {
     const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += n;
+    if (n <= 0)
+      ok = false;
+    else
+      done += n;
   }
   if (!ok || ::rename(temp.constData(), native.constData()) != 0) {
     ::close(fd);

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -86,7 +86,7 @@ std::pair<TEntryWord, qint64> EntryKey(QByteArrayView key) {
 struct TLastTitles {
   QString fileName;
   QVector<TPlaylistEntry> entries;
-  QByteArray bytes;                             // the titles' UTF-8, one after another
+  QByteArray bytes;                                 // the titles' UTF-8, one after another
   std::vector<std::pair<qsizetype, qsizetype>> at;  // per row: offset and size; size -1: none
 };
 

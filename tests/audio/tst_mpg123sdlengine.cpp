@@ -7,11 +7,11 @@
 #include <QFile>
 #include <QTest>
 
-#include "mp3fixtures.h"
-#include "platform/errors.h"
 #include "audio/mediaplayer.h"
 #include "audio/mp3decoder.h"
 #include "audio/mpg123sdlengine.h"
+#include "mp3fixtures.h"
+#include "platform/errors.h"
 
 namespace {
 

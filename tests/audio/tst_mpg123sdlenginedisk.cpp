@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QTest>
 
-#include "mp3fixtures.h"
 #include "audio/mediaplayer.h"
 #include "audio/outputvolume.h"
+#include "mp3fixtures.h"
 
 namespace {
 

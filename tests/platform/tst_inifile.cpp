@@ -742,8 +742,8 @@ class TestIniFile : public QObject {
       TIniFile ini(Path());
       QCOMPARE(ini.ReadInteger("s", "k", -1), round % 4);
       ini.WriteInteger("s", "n", round);  // written on top of the edit, not of our write
-      QCOMPARE(ReadAll(Path()), "[s]\nk=" + QByteArray::number(round % 4) + "\nn=" +
-                                    QByteArray::number(round) + "\n");
+      QCOMPARE(ReadAll(Path()), "[s]\nk=" + QByteArray::number(round % 4) +
+                                    "\nn=" + QByteArray::number(round) + "\n");
       QFile::remove(Path());
     }
   }

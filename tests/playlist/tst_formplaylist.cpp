@@ -386,7 +386,8 @@ void TestFormPlaylist::RefillShowsEveryChange_data() {
   QTest::addColumn<QStringList>("rows");
   const QByteArray base = PlaylistText({"a.mp3", "b.mp3", "c.mp3"});
   QTest::newRow("unchanged") << base
-                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)", "3. c.mp3 (0:00)"};
+                             << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (0:00)",
+                                            "3. c.mp3 (0:00)"};
   QTest::newRow("a length recorded")
       << base + "Length2=100\n"
       << QStringList{"1. a.mp3 (0:00)", "2. b.mp3 (1:40)", "3. c.mp3 (0:00)"};

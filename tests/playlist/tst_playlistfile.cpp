@@ -309,9 +309,9 @@ class TestPlaylistFile : public QObject {
                                "NumberOfEntries=1", "Version=2"}));
     file.AppendEntry("/music/Red.mp3", TAppendOrder::FileFirst);
     QVERIFY(file.RecordLength(1, 215000));
-    QCOMPARE(Content(), Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3",
-                               "NumberOfEntries=2", "Version=2", "File2=/music/Red.mp3",
-                               "Title2=Red.mp3", "Length1=215"}));
+    QCOMPARE(Content(),
+             Lines({"[playlist]", "File1=/music/Blue.mp3", "Title1=Blue.mp3", "NumberOfEntries=2",
+                    "Version=2", "File2=/music/Red.mp3", "Title2=Red.mp3", "Length1=215"}));
   }
 
   void appendVersionFirstFromScratch() {
