@@ -35,6 +35,12 @@ export DISPLAY=:$(cat "$work/display")
 export QT_QPA_PLATFORM=xcb
 runs=0
 
+# Sanitizer builds: the session-bus connections that SDL's audio start and Qt open through
+# libdbus are never closed before exit, and their read buffers show up as leaks. Only those
+# are let through; any other leak or error still fails the test.
+printf 'leak:libdbus-1.so\n' > "$work/lsan.supp"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/lsan.supp:print_suppressions=0"
+
 start_app() {
   runs=$((runs + 1))
   LOG="$ARTIFACTS/run$runs.log"
