@@ -12,7 +12,6 @@
 //      nothing playing, and while paused.
 // Test songs are made once with sox and lame in /tmp/brimtone-bench and kept there.
 
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -27,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "benchkit.h"
 #include "audio/mpg123sdlengine.h"
+#include "benchkit.h"
 
 namespace {
 

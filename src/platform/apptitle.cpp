@@ -22,7 +22,9 @@ void SetApplicationTitle(const QString& title) {
   if (TitleWindow()) TitleWindow()->setWindowTitle(title);
 }
 
-QString ApplicationTitle() { return Title(); }
+QString ApplicationTitle() {
+  return Title();
+}
 
 void SetTitleWindow(QWidget* window) {
   TitleWindow() = window;

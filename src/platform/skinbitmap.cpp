@@ -1,10 +1,9 @@
 #include "platform/skinbitmap.h"
 
-#include <QFile>
-
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <cstring>
 

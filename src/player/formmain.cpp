@@ -742,7 +742,11 @@ void TformMain::moveEvent(QMoveEvent* event) {
     return;
   }
   lastForeignMove_ = now;
+  // A window manager placing the window is no choice of the user's: after a start that never
+  // read the saved position, such a move does not make it one to save.
+  const bool positionKnown = known_[ksPosition];
   SetPlayerPosition(now);
+  known_[ksPosition] = positionKnown;
 }
 
 void TformMain::DockPlaylist() {

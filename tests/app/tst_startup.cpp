@@ -236,6 +236,11 @@ void TestStartup::brokenSkinKeepsStoredSettings_data() {
       << "1"
       << "move" << QStringList{"main/left=300",    "main/top=200",       "playlist/left=300",
                                "playlist/top=316", "playlist/width=344", "playlist/height=116"};
+  QTest::newRow("main.bmp missing, moved by the window manager: position kept")
+      << "main.bmp"
+      << "1"
+      << "1"
+      << "outside move" << none;
   QTest::newRow("main.bmp missing, the user turns shuffle on")
       << "main.bmp"
       << "1"
@@ -275,6 +280,10 @@ void TestStartup::brokenSkinKeepsStoredSettings() {
   CreateWindows(windows);
   TformMain& form = *windows.formMain;
   if (action == "move") form.SetPlayerPosition(QPoint(300, 200));
+  if (action == "outside move") {
+    form.windowHandle()->setPosition(QPoint(250, 250));
+    QTRY_COMPARE(form.pos(), QPoint(250, 250));
+  }
   if (action == "shuffle") form.butnShuffleClick(nullptr);
   if (action == "repeat file") form.itemRepeatFile->trigger();
   DestroyWindows(windows);

@@ -88,8 +88,8 @@ void TestImage::clickComesBeforeRelease_data() {
   QTest::newRow("left inside") << Qt::LeftButton << QPoint(5, 5)
                                << QStringList{"down", "click", "up"};
   QTest::newRow("right inside") << Qt::RightButton << QPoint(5, 5) << QStringList{"down", "up"};
-  QTest::newRow("left released outside") << Qt::LeftButton << QPoint(50, 5)
-                                         << QStringList{"down", "up"};
+  QTest::newRow("left released outside")
+      << Qt::LeftButton << QPoint(50, 5) << QStringList{"down", "up"};
 }
 
 void TestImage::clickComesBeforeRelease() {

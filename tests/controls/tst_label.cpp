@@ -13,7 +13,6 @@ class TestLabel : public QObject {
   void wholeTextShown();
   void clickAreaFollowsTheText_data();
   void clickAreaFollowsTheText();
-  void widthLeftAloneUnlessAsked();
 };
 
 namespace {
@@ -90,16 +89,6 @@ void TestLabel::clickAreaFollowsTheText() {
   QSignalSpy clicks(&label, &TLabel::OnClick);
   QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(x, kHeight / 2));
   QTEST(clicks.count() == 1, "clicked");
-}
-
-void TestLabel::widthLeftAloneUnlessAsked() {
-  QWidget panel;
-  TLabel label("No Song Playing", &panel);
-  label.setGeometry(8, 2, 305, 17);
-  label.setText("a much longer song title than the label has room for, by far, really");
-  QCOMPARE(label.geometry(), QRect(8, 2, 305, 17));
-  label.setText("x");
-  QCOMPARE(label.geometry(), QRect(8, 2, 305, 17));
 }
 
 QTEST_MAIN(TestLabel)

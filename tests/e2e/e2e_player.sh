@@ -35,6 +35,12 @@ export DISPLAY=:$(cat "$work/display")
 export QT_QPA_PLATFORM=xcb
 runs=0
 
+# Sanitizer builds: the session-bus connections that SDL's audio start and Qt open through
+# libdbus are never closed before exit, and their read buffers show up as leaks. Only those
+# are let through; any other leak or error still fails the test.
+printf 'leak:libdbus-1.so\n' > "$work/lsan.supp"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/lsan.supp:print_suppressions=0"
+
 start_app() {
   runs=$((runs + 1))
   LOG="$ARTIFACTS/run$runs.log"
@@ -216,6 +222,16 @@ done
 check "folder dialog opened" "yes" "$([ -n "$DIALOG" ] && echo yes || echo no)"
 [ -n "$DIALOG" ] && check "folder dialog on screen" "yes" "$(on_screen "$DIALOG")"
 import -window root "$ARTIFACTS/folder-dialog.png" 2>/dev/null
+xdotool key Escape
+sleep 0.3
+xdotool mousemove $((300 + 4 + 28)) $((656 + 94 + 8)) click 1
+MENU=$(new_window)
+xdotool key Down Down Return
+sleep 0.5
+OPEN=$(new_window)
+check "open dialog opened" "yes" "$([ -n "$OPEN" ] && echo yes || echo no)"
+[ -n "$OPEN" ] && check "open dialog on screen" "yes" "$(on_screen "$OPEN")"
+import -window root "$ARTIFACTS/open-dialog.png" 2>/dev/null
 xdotool key Escape
 sleep 0.3
 

@@ -3,12 +3,12 @@
 // following each song.
 #include <QtTest>
 
+#include "audio/mp3fixtures.h"
 #include "controls/dtlistbox.h"
 #include "platform/apptitle.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
-#include "audio/mp3fixtures.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
 

@@ -18,7 +18,8 @@ void TestShuffleChoice::sequenceFromFixedSeed() {
     int count;
     uint32_t seed;
     int index;
-  } steps[] = {{10, 3411775577u, 7}, {3, 2046801342u, 1}, {1000, 3651437751u, 850}, {7, 4066177940u, 6}};
+  } steps[] = {
+      {10, 3411775577u, 7}, {3, 2046801342u, 1}, {1000, 3651437751u, 850}, {7, 4066177940u, 6}};
   for (const auto& step : steps) {
     QCOMPARE(choice.Pick(step.count), step.index);
     QCOMPARE(choice.Seed(), step.seed);

@@ -29,8 +29,8 @@ void TestSnapping::snap_data() {
   QTest::newRow("14 from right sticks") << screen << QPoint(666, 300) << QPoint(680, 300);
   QTest::newRow("15 from right stays") << screen << QPoint(665, 300) << QPoint(665, 300);
   QTest::newRow("past the left edge") << screen << QPoint(-500, 300) << QPoint(0, 300);
-  QTest::newRow("past the right edge, second monitor") << screen << QPoint(1500, 300)
-                                                       << QPoint(680, 300);
+  QTest::newRow("past the right edge, second monitor")
+      << screen << QPoint(1500, 300) << QPoint(680, 300);
   QTest::newRow("corner") << screen << QPoint(-3, 900) << QPoint(0, 652);
   // Taskbar at the top (T = 30): the bottom limit is WH - H, 30 short of the bottom edge.
   const QRect topBar(0, 30, 1024, 738);

@@ -6,4 +6,6 @@ TFakeDialogsScope::TFakeDialogsScope() {
   SetDialogs(std::move(fake));
 }
 
-TFakeDialogsScope::~TFakeDialogsScope() { SetDialogs(nullptr); }
+TFakeDialogsScope::~TFakeDialogsScope() {
+  SetDialogs(nullptr);
+}

@@ -15,13 +15,12 @@ class TFakeDialogs final : public TDialogs {
   QStringList messages;  // plain message boxes, in order
   QStringList errors;    // general error displays, in order
   QStringList openFileInitialDirs;
-  std::deque<std::optional<QString>> openFileAnswers;          // nothing left: cancel
-  std::deque<std::function<int(QDialog&)>> dialogAnswers;      // nothing left: reject
+  std::deque<std::optional<QString>> openFileAnswers;      // nothing left: cancel
+  std::deque<std::function<int(QDialog&)>> dialogAnswers;  // nothing left: reject
 
   void ShowMessage(const QString& text) override { messages << text; }
   void ShowError(const QString& text) override { errors << text; }
-  std::optional<QString> AskOpenFile(QWidget*, const QString& initialDir,
-                                     const QString&) override {
+  std::optional<QString> AskOpenFile(QWidget*, const QString& initialDir, const QString&) override {
     openFileInitialDirs << initialDir;
     if (openFileAnswers.empty()) return {};
     auto answer = openFileAnswers.front();

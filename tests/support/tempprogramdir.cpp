@@ -6,7 +6,9 @@
 
 #include "platform/programdir.h"
 
-QString DefaultSkinDir() { return qEnvironmentVariable("BRIMTONE_SKIN_DIR"); }
+QString DefaultSkinDir() {
+  return qEnvironmentVariable("BRIMTONE_SKIN_DIR");
+}
 
 TTempProgramDir::TTempProgramDir(Skin skin) {
   if (skin == Skin::Default) {
@@ -18,9 +20,13 @@ TTempProgramDir::TTempProgramDir(Skin skin) {
   SetProgramDir(dir_.path());
 }
 
-TTempProgramDir::~TTempProgramDir() { SetProgramDir(QString()); }
+TTempProgramDir::~TTempProgramDir() {
+  SetProgramDir(QString());
+}
 
-QString TTempProgramDir::Path() const { return dir_.path() + '/'; }
+QString TTempProgramDir::Path() const {
+  return dir_.path() + '/';
+}
 
 QString TTempProgramDir::File(const QString& relativeName) const {
   return Path() + relativeName;
@@ -40,6 +46,6 @@ QByteArray TTempProgramDir::Read(const QString& relativeName) const {
 }
 
 void TTempProgramDir::MakeReadOnly(const QString& relativeName) const {
-  QFile::setPermissions(File(relativeName), QFileDevice::ReadOwner | QFileDevice::ReadGroup |
-                                                QFileDevice::ReadOther);
+  QFile::setPermissions(File(relativeName),
+                        QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
