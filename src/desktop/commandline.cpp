@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
+#include <algorithm>
 
 #include "desktop/playeractions.h"
 #include "desktop/playercontrol.h"

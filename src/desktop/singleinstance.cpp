@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -35,13 +36,23 @@ QString TSingleInstance::RuntimeDir() {
   QDir().mkpath(own);
   QFile::setPermissions(own,
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  // A folder someone else made (or can reach) is no place for the socket: run alone then.
+  const QFileInfo info(own);
+  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                          QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                          QFileDevice::WriteOther | QFileDevice::ExeOther;
+  if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid() ||
+      (info.permissions() & others))
+    return QString();
   return own;
 }
 
 QString TSingleInstance::SocketPathFor(const QString& dataDir) {
+  const QString runtime = RuntimeDir();
+  if (runtime.isEmpty()) return QString();
   const QByteArray hash =
       QCryptographicHash::hash(QDir::cleanPath(dataDir).toUtf8(), QCryptographicHash::Sha1);
-  return RuntimeDir() + "/brimtone-" + QString::fromLatin1(hash.toHex().left(16));
+  return runtime + "/brimtone-" + QString::fromLatin1(hash.toHex().left(16));
 }
 
 bool TSingleInstance::Send(const QString& socketPath, const QByteArray& request, int timeoutMs) {
@@ -57,6 +68,7 @@ bool TSingleInstance::Send(const QString& socketPath, const QByteArray& request,
 }
 
 TSingleInstance::TRole TSingleInstance::Start(const QByteArray& request, int timeoutMs) {
+  if (socketPath_.isEmpty()) return TRole::Failed;
   // 1. A lock whose holder died is stale after its owner is gone; QLockFile checks that.
   QLockFile lock(socketPath_ + ".lock");
   lock.setStaleLockTime(0);

@@ -21,14 +21,16 @@ class TSingleInstance : public QObject {
   explicit TSingleInstance(QString socketPath, QObject* parent = nullptr);
   ~TSingleInstance() override;
 
-  // The socket of a data folder: <runtime folder>/brimtone-<hash of the folder>.
+  // The socket of a data folder: <runtime folder>/brimtone-<hash of the folder>; empty when
+  // there is no safe runtime folder.
   static QString SocketPathFor(const QString& dataDir);
-  // $XDG_RUNTIME_DIR, else a private folder under the temporary folder.
+  // $XDG_RUNTIME_DIR, else a folder of the user's own under the temporary folder; empty when
+  // that folder belongs to someone else or others can reach it.
   static QString RuntimeDir();
 
   // Steps 1-3. HandedOver: the running program took `request`. NoAnswer: one runs but did not
   // take it within timeoutMs. Failed: neither listening nor handing over worked (the
-  // program runs alone then).
+  // program runs alone then; so also without a socket path).
   TRole Start(const QByteArray& request, int timeoutMs = 5000);
   const QString& SocketPath() const { return socketPath_; }
 

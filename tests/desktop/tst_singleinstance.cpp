@@ -23,6 +23,22 @@ bool MakeDeadSocket(const QString& path) {
   ::close(fd);
   return bound && QFileInfo::exists(path);
 }
+// TMPDIR set for one case.
+class TTempDirVariable {
+ public:
+  explicit TTempDirVariable(const QString& dir) : old_(qgetenv("TMPDIR")) {
+    qputenv("TMPDIR", dir.toUtf8());
+  }
+  ~TTempDirVariable() {
+    if (old_.isEmpty())
+      qunsetenv("TMPDIR");
+    else
+      qputenv("TMPDIR", old_);
+  }
+
+ private:
+  QByteArray old_;
+};
 }  // namespace
 
 class TestSingleInstance : public QObject {
@@ -51,6 +67,8 @@ class TestSingleInstance : public QObject {
   }
 
   void runtimeDirWithoutTheVariable() {
+    QTemporaryDir temp;  // the temporary folder of this case, not the machine's
+    const TTempDirVariable variable(temp.path());
     qunsetenv("XDG_RUNTIME_DIR");
     const QString dir = TSingleInstance::RuntimeDir();
     QVERIFY(QFileInfo(dir).isDir());
@@ -58,6 +76,22 @@ class TestSingleInstance : public QObject {
     QCOMPARE(QFileInfo(dir).permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup),
              QFileDevice::Permissions());
+  }
+
+  // Someone else's folder in the place of ours: no socket there, the program runs alone.
+  void runtimeDirOthersCanReach() {
+    QTemporaryDir temp;
+    const TTempDirVariable variable(temp.path());
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString dir = TSingleInstance::RuntimeDir();
+    QVERIFY(!dir.isEmpty());
+    QVERIFY(QDir(dir).removeRecursively());
+    QVERIFY(QDir().mkpath(temp.filePath("elsewhere")));
+    QVERIFY(QFile::link(temp.filePath("elsewhere"), dir));
+    const QString linked = TSingleInstance::RuntimeDir();
+    QFile::remove(dir);
+    QCOMPARE(linked, QString());
+    QCOMPARE(TSingleInstance(QString()).Start("x"), TSingleInstance::TRole::Failed);
   }
 
   // A second start hands over; the first gets the bytes as sent (sizes around the framing).
