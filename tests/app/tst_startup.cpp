@@ -209,81 +209,41 @@ void TestStartup::readOnlySettingsAreReported() {
 }
 
 void TestStartup::brokenSkinKeepsStoredSettings_data() {
-  QTest::addColumn<QString>("missing");  // skin file removed, or empty
-  QTest::addColumn<QString>("repeat");
-  QTest::addColumn<QString>("flags");        // stored shuffle, time type and visibility
+  QTest::addColumn<bool>("mainBmpMissing");
+  QTest::addColumn<int>("repeat");
+  QTest::addColumn<int>("flags");            // stored shuffle, time type and visibility
   QTest::addColumn<QString>("action");       // what the user does before exit
   QTest::addColumn<QStringList>("changed");  // key=value lines that differ at the end
-  const QStringList none;
-  QTest::newRow("main.bmp missing: every stored value kept") << "main.bmp"
-                                                             << "1"
-                                                             << "1"
-                                                             << "" << none;
-  QTest::newRow("main.bmp missing, flags off: still kept") << "main.bmp"
-                                                           << "2"
-                                                           << "0"
-                                                           << "" << none;
-  QTest::newRow("repeat 5: steps before it written, the later ones kept")
-      << ""
-      << "5"
-      << "1"
-      << ""
-      << QStringList{"playlist/left=100", "playlist/top=236", "playlist/width=344",
-                     "playlist/height=116"};
-  QTest::newRow("main.bmp missing, the user moves the player")
-      << "main.bmp"
-      << "1"
-      << "1"
-      << "move" << QStringList{"main/left=300",    "main/top=200",       "playlist/left=300",
-                               "playlist/top=316", "playlist/width=344", "playlist/height=116"};
-  QTest::newRow("main.bmp missing, moved by the window manager: position kept")
-      << "main.bmp"
-      << "1"
-      << "1"
-      << "outside move" << none;
+  QTest::newRow("main.bmp missing: every stored value kept")
+      << true << 1 << 1 << "" << QStringList();
   QTest::newRow("main.bmp missing, the user turns shuffle on")
-      << "main.bmp"
-      << "1"
-      << "0"
-      << "shuffle" << QStringList{"main/shuffle=1"};
-  QTest::newRow("repeat 7, the user picks repeat file")
-      << ""
-      << "7"
-      << "0"
-      << "repeat file"
+      << true << 1 << 0 << "shuffle" << QStringList{"main/shuffle=1"};
+  QTest::newRow("repeat 7: the steps before it written, the user picks repeat file")
+      << false << 7 << 0 << "repeat file"
       << QStringList{"main/repeat=1", "playlist/left=100", "playlist/top=236", "playlist/width=344",
-                     "playlist/height=116"};
-  QTest::newRow("whole skin: every key written")
-      << ""
-      << "1"
-      << "1"
-      << ""
-      << QStringList{"playlist/left=100", "playlist/top=236", "playlist/width=344",
                      "playlist/height=116"};
 }
 
 void TestStartup::brokenSkinKeepsStoredSettings() {
-  QFETCH(QString, missing);
-  QFETCH(QString, repeat);
-  QFETCH(QString, flags);
+  QFETCH(bool, mainBmpMissing);
+  QFETCH(int, repeat);
+  QFETCH(int, flags);
   QFETCH(QString, action);
   QFETCH(QStringList, changed);
   TTempProgramDir dir;
   TFakeDialogsScope dialogs;
-  if (!missing.isEmpty()) QVERIFY(QFile::remove(dir.File("skin/" + missing)));
-  const QStringList stored = {
-      "[main]",           "left=100",          "top=120",         "volume=1000", "repeat=" + repeat,
-      "shuffle=" + flags, "timetype=" + flags, "[playlist]",      "left=1",      "top=2",
-      "width=3",          "height=4",          "visible=" + flags};
+  if (mainBmpMissing) QVERIFY(QFile::remove(dir.File("skin/main.bmp")));
+  const QStringList stored =
+      QString(
+          "[main]\nleft=100\ntop=120\nvolume=1000\nrepeat=%1\nshuffle=%2\ntimetype=%2\n"
+          "[playlist]\nleft=1\ntop=2\nwidth=3\nheight=4\nvisible=%2")
+          .arg(repeat)
+          .arg(flags)
+          .split('\n');
   dir.Write("settings.ini", stored.join('\n').toUtf8() + '\n');
   TWindows windows;
   CreateWindows(windows);
   TformMain& form = *windows.formMain;
-  if (action == "move") form.SetPlayerPosition(QPoint(300, 200));
-  if (action == "outside move") {
-    form.windowHandle()->setPosition(QPoint(250, 250));
-    QTRY_COMPARE(form.pos(), QPoint(250, 250));
-  }
   if (action == "shuffle") form.butnShuffleClick(nullptr);
   if (action == "repeat file") form.itemRepeatFile->trigger();
   DestroyWindows(windows);
