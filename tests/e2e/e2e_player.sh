@@ -28,7 +28,7 @@ cp "$BINARY" "$work/brimtone"
 cp -r "$SKIN" "$work/skin"
 
 # A free display number, picked by the server itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" &
 XVFB_PID=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
