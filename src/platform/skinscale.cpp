@@ -65,8 +65,8 @@ void Redraw(QWidget* widget, const QRect& frame) {
   window->setGeometry(frame.adjusted(0, 0, 1, 1));
   window->setGeometry(frame);
   // A back buffer of another size than the window has every widget repainted into a new
-  // buffer at the next update.
-  if (QBackingStore* store = widget->backingStore()) store->resize(QSize());
+  // buffer at the next update. Not an empty size: xcb reads it as 65535 x 65535.
+  if (QBackingStore* store = widget->backingStore()) store->resize(QSize(1, 1));
   widget->update();
 }
 
@@ -163,8 +163,10 @@ void TSkinScale::Apply(int scale) {
   current = scale;
   // Windows not created yet start at the new factor by themselves.
   QList<std::pair<QWidget*, QRect>> frames;
+  // Hidden windows (menus, hint panels) take the factor when next shown; resizing their
+  // never-shown native windows would ask for back buffers of nonsense sizes.
   for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget->windowHandle() && widget->windowHandle()->handle())
+    if (widget->isVisible() && widget->windowHandle() && widget->windowHandle()->handle())
       frames.append({widget, widget->geometry()});
   SetQtFactor(scale);
   // Font engines made while the windows were scaled draw 1x text unlike a 1x start.
