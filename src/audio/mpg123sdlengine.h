@@ -24,10 +24,10 @@
 #include <SDL.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "audio/audioengine.h"
 #include "audio/framering.h"
@@ -72,8 +72,14 @@ class TMpg123SdlEngine final : public TAudioEngine {
   void DecodeLoop();
 
   void Restart(int64_t fromMs, uint64_t playId, bool onlyIfPlaying);
-  void EnsureDeviceLocked(long rate, std::unique_lock<std::mutex>& lock);
+  SDL_AudioDeviceID OpenDevice(long rate, SDL_AudioSpec& have);
+  void InstallDeviceLocked(SDL_AudioDeviceID device, const SDL_AudioSpec& have, long rate);
+  void OpenDeviceLocked(long rate);
+  bool DeviceReadyLocked(long rate) const;
+  void StartOutputLocked();
+  void EndPlayLocked(std::unique_lock<std::mutex>& lock, TEngineEnd end);
   void HaltOutputLocked();
+  void RetireDeviceLocked();
   void RestAfterLocked(int ms);
   enum class TChunk { More, End, Failed };
   struct TSong;
@@ -102,8 +108,14 @@ class TMpg123SdlEngine final : public TAudioEngine {
   TSdlAudioSession sdl_;
   bool outputKnown_ = false;  // a device has been opened: later Opens leave it to Play
   SDL_AudioDeviceID device_ = 0;
-  bool closingDevice_ = false;  // the decoder is closing the last device, without mutex_
-  std::condition_variable deviceClosed_;
+  // Devices done with: paused (their callback no longer runs) and left for the decoder thread
+  // to close, as closing waits for SDL's audio thread to wind down (about three buffers).
+  std::vector<SDL_AudioDeviceID> retired_;
+  int closing_ = 0;  // retired devices the decoder is closing right now, without mutex_
+  // A play waits for its device: the decoder opens it once the old one is closed (some
+  // outputs take one user at a time, and SDL cannot open one device while closing another).
+  bool startPending_ = false;
+  bool opening_ = false;     // the decoder is opening that device, without mutex_
   int64_t restUntilNs_ = 0;  // when an idle device gets closed
   long deviceRate_ = 0;
   int bufferFrames_ = 0;
