@@ -11,7 +11,8 @@
 //   decoder      DecodeLoop(): decodes a chunk into a buffer of its own under the song's own
 //                lock, then copies it into the ring under mutex_ unless the play was restarted
 //                meanwhile; declares the end of a play once its last sample has been heard, or
-//                a failure; closes the output once it has been idle for a moment.
+//                a failure; closes the output once it has been idle for a moment, and closes
+//                a replaced output before it opens the one a play waits for.
 //   callback     Fill(): never waits, allocates or does I/O; talks to the decoder through the
 //                ring, atomics and a semaphore post.
 // Lock order: a song's lock, mutex_, SDL's device lock.
@@ -19,7 +20,8 @@
 // At rest (nothing playing) the output device is closed and the decoder sleeps without a
 // timeout: nothing wakes. The device is opened at the song's own rate (stereo, 16-bit) when a
 // play starts, and kept for a moment after it ends so the next song follows without a reopen.
-// SDL converts if the hardware needs another format.
+// SDL converts if the hardware needs another format. Closing a device takes SDL about three
+// buffers; only the decoder does it, never while another device is being opened.
 
 #include <SDL.h>
 
