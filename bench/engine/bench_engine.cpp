@@ -16,9 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTextStream>
-#include <QMap>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -179,8 +179,9 @@ void BenchLatency(const QString& song) {
       "Play to the first sample right after a Stop (output still open): median %.1f ms, worst "
       "%.1f ms (target <= 20 ms)\n",
       Median(open), worst(open));
-  std::printf("Seek to audio at the new position: median %.1f ms, worst %.1f ms (target <= 50 ms)\n",
-              Median(seek), worst(seek));
+  std::printf(
+      "Seek to audio at the new position: median %.1f ms, worst %.1f ms (target <= 50 ms)\n",
+      Median(seek), worst(seek));
   std::printf(
       "Pause until the last audio has been heard: median %.1f ms, worst %.1f ms; Stop: median "
       "%.1f ms, worst %.1f ms (target <= 50 ms); underruns %llu (target 0)\n",

@@ -85,6 +85,7 @@ TMpg123SdlEngine::~TMpg123SdlEngine() {
   SDL_SemPost(wake_);
   decoder_.join();
   if (device_) SDL_CloseAudioDevice(device_);
+  for (const SDL_AudioDeviceID device : retired_) SDL_CloseAudioDevice(device);
   SDL_DestroySemaphore(wake_);
   // sdl_ goes last: the last engine of the process shuts SDL down.
 }
@@ -98,10 +99,10 @@ void TMpg123SdlEngine::SetEndHandler(TEndHandler handler) {
 // it closes again after the idle moment, and the first Play opens it afresh.
 void TMpg123SdlEngine::Prepare() {
   {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
     if (device_ || outputKnown_) return;
     try {
-      EnsureDeviceLocked(44100, lock);  // the rate of nearly every MP3
+      OpenDeviceLocked(44100);  // the rate of nearly every MP3
       RestAfterLocked(kIdleCloseMs);
     } catch (const EMCIDeviceError&) {
       return;  // no output now; Open says so when a song is asked for
@@ -115,11 +116,11 @@ void TMpg123SdlEngine::Open(const QString& fileName) {
   // The scan reads the whole file: done before taking any lock.
   auto song = std::make_shared<TSong>(fileName);
   {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
     // Until an output has been seen to open, Open checks for one, so a missing output is
     // reported with the song; afterwards Play opens it.
-    if (!outputKnown_) {
-      EnsureDeviceLocked(song->decoder.Rate(), lock);
+    if (!outputKnown_ && !device_) {
+      OpenDeviceLocked(song->decoder.Rate());
       RestAfterLocked(kIdleCloseMs);
     }
     lengthFrames_ = song->decoder.LengthFrames();
@@ -132,19 +133,9 @@ void TMpg123SdlEngine::Open(const QString& fileName) {
   SDL_SemPost(wake_);
 }
 
-// Opens the device at rate, paused, unless one is open at that rate; the caller unpauses it
-// once the callback has what it needs, so the first callback already has audio.
-void TMpg123SdlEngine::EnsureDeviceLocked(long rate, std::unique_lock<std::mutex>& lock) {
-  deviceClosed_.wait(lock, [this] { return !closingDevice_; });
-  // Kept while songs of one rate follow, unless it was lost (unplugged, sound server gone).
-  if (device_ && deviceRate_ == rate && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED)
-    return;
-  if (!sdl_.Start()) throw EMCIDeviceError(NoOutputText());
-  if (device_) {
-    SDL_CloseAudioDevice(device_);
-    device_ = 0;
-    deviceRate_ = 0;
-  }
+// Opens a device at rate, paused; 0 when it cannot (SDL_GetError says why). Touches no member
+// but the callback's address, so it needs no lock.
+SDL_AudioDeviceID TMpg123SdlEngine::OpenDevice(long rate, SDL_AudioSpec& have) {
   SDL_AudioSpec want{};
   want.freq = int(rate);
   want.format = AUDIO_S16SYS;
@@ -152,10 +143,13 @@ void TMpg123SdlEngine::EnsureDeviceLocked(long rate, std::unique_lock<std::mutex
   want.samples = Uint16(BufferFramesFor(rate));
   want.callback = &TMpg123SdlEngine::AudioCallback;
   want.userdata = this;
-  SDL_AudioSpec have{};
   // No changes allowed: SDL converts to whatever the hardware takes.
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!device) throw EMCIDeviceError(NoOutputText());
+  return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+}
+
+// A freshly opened (still paused) device becomes the output.
+void TMpg123SdlEngine::InstallDeviceLocked(SDL_AudioDeviceID device, const SDL_AudioSpec& have,
+                                           long rate) {
   bufferFrames_ = have.samples;
   deviceRate_ = rate;
   // The dummy and disk drivers "play" a buffer while the next is prepared; a real device holds
@@ -164,7 +158,6 @@ void TMpg123SdlEngine::EnsureDeviceLocked(long rate, std::unique_lock<std::mutex
   const bool instant =
       driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
   latencyNs_ = instant ? 0 : int64_t(bufferFrames_) * 1'000'000'000 / rate;
-  cbPlaying_ = false;
   const uint32_t volume = OutputVolume();
   gainLeft_ = int32_t(LeftLevel(volume));
   gainRight_ = int32_t(RightLevel(volume));
@@ -172,8 +165,44 @@ void TMpg123SdlEngine::EnsureDeviceLocked(long rate, std::unique_lock<std::mutex
   outputKnown_ = true;
 }
 
-// The callback hands out no more audio once this returns.
+// Opens the output at rate when none is open, none is being closed and none is needed at
+// another rate; throws when there is no output.
+void TMpg123SdlEngine::OpenDeviceLocked(long rate) {
+  if (!sdl_.Start()) throw EMCIDeviceError(NoOutputText());
+  SDL_AudioSpec have{};
+  const SDL_AudioDeviceID device = OpenDevice(rate, have);
+  if (!device) throw EMCIDeviceError(NoOutputText());
+  InstallDeviceLocked(device, have, rate);
+}
+
+// Kept while songs of one rate follow, unless it was lost (unplugged, sound server gone).
+bool TMpg123SdlEngine::DeviceReadyLocked(long rate) const {
+  return device_ && deviceRate_ == rate && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED;
+}
+
+// The callback starts handing out the ring from the next buffer on; a fresh device starts now.
+void TMpg123SdlEngine::StartOutputLocked() {
+  {
+    TDeviceLock deviceLock(device_);
+    cbPlaying_ = true;
+  }
+  startPending_ = false;
+  SDL_PauseAudioDevice(device_, 0);
+}
+
+// Pauses the device, so its callback runs no more, and leaves it to the decoder to close.
+void TMpg123SdlEngine::RetireDeviceLocked() {
+  if (!device_) return;
+  SDL_PauseAudioDevice(device_, 1);
+  retired_.push_back(device_);
+  device_ = 0;
+  deviceRate_ = 0;
+  SDL_SemPost(wake_);
+}
+
+// The callback hands out no more audio once this returns, and a pending start is off.
 void TMpg123SdlEngine::HaltOutputLocked() {
+  startPending_ = false;
   TDeviceLock deviceLock(device_);
   cbPlaying_ = false;
 }
@@ -200,7 +229,7 @@ void TMpg123SdlEngine::Close() {
 }
 
 TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(TSong& song, int16_t* out, size_t frames,
-                                                      size_t& got) {
+                                                       size_t& got) {
   got = 0;
   switch (song.decoder.Read(out, frames, got)) {
     case TMp3Decoder::TRead::More:
@@ -270,11 +299,18 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
   }
   {
     std::unique_lock lock(mutex_);
-    if (song != song_) return;  // closed meanwhile (another thread's doing)
+    if (song != song_) return;  // closed meanwhile
     ring_.Write(prefillBuffer_.get(), filled);
     TakeChunkLocked(chunk);
+    bool ready = DeviceReadyLocked(songRate_);
     try {
-      EnsureDeviceLocked(songRate_, lock);
+      if (!ready && !sdl_.Start()) throw EMCIDeviceError(NoOutputText());
+      // From rest the device opens right here and its first callback already has audio. One to
+      // replace is closed by the decoder first, which then opens the new one.
+      if (!ready && !device_ && !opening_ && closing_ == 0 && retired_.empty()) {
+        OpenDeviceLocked(songRate_);
+        ready = true;
+      }
     } catch (...) {
       lock.unlock();
       stopAt();
@@ -288,10 +324,14 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
       cbNextFrame_ = frame;
       cbValid_ = false;
       cbFirstNs_ = 0;
-      cbPlaying_ = true;
     }
     state_ = TEngineState::Playing;
-    SDL_PauseAudioDevice(device_, 0);  // a fresh device starts here
+    if (ready) {
+      StartOutputLocked();
+    } else {
+      RetireDeviceLocked();
+      startPending_ = true;
+    }
   }
   SDL_SemPost(wake_);
 }
@@ -369,7 +409,7 @@ int64_t TMpg123SdlEngine::HeardUntilNs() {
 
 bool TMpg123SdlEngine::OutputOpen() const {
   std::lock_guard lock(mutex_);
-  return device_ != 0 || closingDevice_;
+  return device_ != 0 || opening_ || closing_ > 0 || !retired_.empty();
 }
 
 int TMpg123SdlEngine::OutputBufferFrames() const {
@@ -484,11 +524,60 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
 // 4. Not playing, the device open: close it once it has been idle for kIdleCloseMs.
 // 5. Otherwise sleep until the callback frees half the ring or the GUI thread changes
 //    something; with nothing playing and the device closed, without a timeout.
+// 6. Before all that: close the devices done with.
+// 7. Then open the device a play waits for; when it cannot be opened, the play failed.
+// Stops the play (halted by the caller) and sends its end to the handler, without mutex_.
+void TMpg123SdlEngine::EndPlayLocked(std::unique_lock<std::mutex>& lock, TEngineEnd end) {
+  state_ = TEngineState::Stopped;
+  RestAfterLocked(kIdleCloseMs);
+  const uint64_t playId = playId_;
+  TEndHandler handler = endHandler_;
+  lock.unlock();
+  if (handler) handler(playId, end);
+  lock.lock();
+}
+
 void TMpg123SdlEngine::DecodeLoop() {
   pthread_setname_np(pthread_self(), "mp3decode");
   std::unique_lock lock(mutex_);
   for (;;) {
     if (quit_) return;
+    // 6. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
+    if (!retired_.empty()) {
+      const std::vector<SDL_AudioDeviceID> devices = std::move(retired_);
+      retired_.clear();
+      closing_ = int(devices.size());
+      lock.unlock();
+      for (const SDL_AudioDeviceID device : devices) SDL_CloseAudioDevice(device);
+      lock.lock();
+      closing_ = 0;
+      continue;
+    }
+    // 7.
+    if (startPending_ && state_ == TEngineState::Playing) {
+      const long rate = songRate_;
+      opening_ = true;
+      lock.unlock();
+      SDL_AudioSpec have{};
+      const SDL_AudioDeviceID device = OpenDevice(rate, have);
+      lock.lock();
+      opening_ = false;
+      if (!device) {
+        if (startPending_) {
+          HaltOutputLocked();
+          frozenFrame_ = cbStartFrame_;
+          EndPlayLocked(lock, TEngineEnd::Failed);
+        }
+        continue;
+      }
+      if (device_) retired_.push_back(device_);  // cannot happen: a pending start has none
+      InstallDeviceLocked(device, have, rate);
+      if (startPending_ && state_ == TEngineState::Playing && songRate_ == rate)
+        StartOutputLocked();
+      else
+        RestAfterLocked(kIdleCloseMs);
+      continue;
+    }
     int waitMs = -1;
     std::optional<TEngineEnd> end;
     if (state_ == TEngineState::Playing) {
@@ -531,28 +620,14 @@ void TMpg123SdlEngine::DecodeLoop() {
       }
       if (end) {
         HaltOutputLocked();
-        state_ = TEngineState::Stopped;
-        RestAfterLocked(kIdleCloseMs);
-        const uint64_t playId = playId_;
-        TEndHandler handler = endHandler_;
-        lock.unlock();
-        if (handler) handler(playId, *end);
-        lock.lock();
+        EndPlayLocked(lock, *end);
         continue;
       }
-    } else if (device_ && !closingDevice_) {
-      // 4. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
+    } else if (device_) {
+      // 4.
       const int64_t left = restUntilNs_ - NowNs();
       if (left <= 0) {
-        const SDL_AudioDeviceID device = device_;
-        device_ = 0;
-        deviceRate_ = 0;
-        closingDevice_ = true;
-        lock.unlock();
-        SDL_CloseAudioDevice(device);
-        lock.lock();
-        closingDevice_ = false;
-        deviceClosed_.notify_all();
+        RetireDeviceLocked();
         continue;
       }
       waitMs = int((left + 999'999) / 1'000'000);

@@ -11,7 +11,8 @@
 //   decoder      DecodeLoop(): decodes a chunk into a buffer of its own under the song's own
 //                lock, then copies it into the ring under mutex_ unless the play was restarted
 //                meanwhile; declares the end of a play once its last sample has been heard, or
-//                a failure; closes the output once it has been idle for a moment.
+//                a failure; closes the output once it has been idle for a moment, and closes
+//                a replaced output before it opens the one a play waits for.
 //   callback     Fill(): never waits, allocates or does I/O; talks to the decoder through the
 //                ring, atomics and a semaphore post.
 // Lock order: a song's lock, mutex_, SDL's device lock.
@@ -19,15 +20,16 @@
 // At rest (nothing playing) the output device is closed and the decoder sleeps without a
 // timeout: nothing wakes. The device is opened at the song's own rate (stereo, 16-bit) when a
 // play starts, and kept for a moment after it ends so the next song follows without a reopen.
-// SDL converts if the hardware needs another format.
+// SDL converts if the hardware needs another format. Closing a device takes SDL about three
+// buffers; only the decoder does it, never while another device is being opened.
 
 #include <SDL.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "audio/audioengine.h"
 #include "audio/framering.h"
@@ -72,8 +74,14 @@ class TMpg123SdlEngine final : public TAudioEngine {
   void DecodeLoop();
 
   void Restart(int64_t fromMs, uint64_t playId, bool onlyIfPlaying);
-  void EnsureDeviceLocked(long rate, std::unique_lock<std::mutex>& lock);
+  SDL_AudioDeviceID OpenDevice(long rate, SDL_AudioSpec& have);
+  void InstallDeviceLocked(SDL_AudioDeviceID device, const SDL_AudioSpec& have, long rate);
+  void OpenDeviceLocked(long rate);
+  bool DeviceReadyLocked(long rate) const;
+  void StartOutputLocked();
+  void EndPlayLocked(std::unique_lock<std::mutex>& lock, TEngineEnd end);
   void HaltOutputLocked();
+  void RetireDeviceLocked();
   void RestAfterLocked(int ms);
   enum class TChunk { More, End, Failed };
   struct TSong;
@@ -102,8 +110,14 @@ class TMpg123SdlEngine final : public TAudioEngine {
   TSdlAudioSession sdl_;
   bool outputKnown_ = false;  // a device has been opened: later Opens leave it to Play
   SDL_AudioDeviceID device_ = 0;
-  bool closingDevice_ = false;  // the decoder is closing the last device, without mutex_
-  std::condition_variable deviceClosed_;
+  // Devices done with: paused (their callback no longer runs) and left for the decoder thread
+  // to close, as closing waits for SDL's audio thread to wind down (about three buffers).
+  std::vector<SDL_AudioDeviceID> retired_;
+  int closing_ = 0;  // retired devices the decoder is closing right now, without mutex_
+  // A play waits for its device: the decoder opens it once the old one is closed (some
+  // outputs take one user at a time, and SDL cannot open one device while closing another).
+  bool startPending_ = false;
+  bool opening_ = false;     // the decoder is opening that device, without mutex_
   int64_t restUntilNs_ = 0;  // when an idle device gets closed
   long deviceRate_ = 0;
   int bufferFrames_ = 0;

@@ -335,6 +335,40 @@ class TestMpg123SdlEngine : public QObject {
     QCOMPARE(rig.notices, (QList<int>{nvSuccessful, nvSuccessful}));
   }
 
+  // A song at another rate needs another output device, opened by the decoder once the old one
+  // is closed; Stop or Pause meanwhile leave it stopped or paused, with no failure.
+  void haltedWhileTheOutputChanges_data() {
+    QTest::addColumn<QString>("halt");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QList<int>>("notices");
+    QTest::newRow("stopped") << "stop" << int(mpStopped) << QList<int>{nvAborted, nvAborted};
+    QTest::newRow("paused") << "pause" << int(mpPaused) << QList<int>{nvAborted};
+    QTest::newRow("played on") << "" << int(mpStopped) << QList<int>{nvAborted, nvSuccessful};
+  }
+
+  void haltedWhileTheOutputChanges() {
+    QFETCH(QString, halt);
+    QFETCH(int, mode);
+    QFETCH(QList<int>, notices);
+    TRig rig(songs_["cbr128.mp3"].path);
+    rig.player.Play();
+    QTRY_VERIFY(rig.player.Position() > 50);
+    rig.player.SetFileName(songs_["rate48.mp3"].path);
+    rig.player.Open();
+    rig.player.SetStartPosition(1200);
+    rig.player.Play();
+    if (halt == "stop") rig.player.Stop();
+    if (halt == "pause") rig.player.Pause();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.notices, notices, kNoticeTimeoutMs);
+    if (halt != "") {
+      QTRY_VERIFY_WITH_TIMEOUT(!EngineOf(rig).OutputOpen(), kNoticeTimeoutMs);
+      QCOMPARE(rig.player.Position(), 1200);
+    } else {
+      QCOMPARE(rig.player.Position(), rig.player.Length());  // played to its end
+    }
+    QCOMPARE(int(rig.player.Mode()), mode);
+  }
+
   void supersededAndAborted() {
     TRig rig(songs_["cbr192.mp3"].path);
     rig.player.Play();
