@@ -7,14 +7,7 @@
 
 namespace {
 
-constexpr int kWheel = 0;
-
-// Stopped on the first row, or the second song playing at `setup` ms.
-void Setup(TWindowsRig& rig, int setup) {
-  if (setup < 0) return;
-  rig.PlayRow(1);
-  rig.fake->SetPosition(setup);
-}
+constexpr int kWheel = 0;  // in the key column: a turn of the wheel
 
 // One observable quantity, as text.
 QString Observe(TWindowsRig& rig, const QString& what) {
@@ -97,7 +90,10 @@ class TestDesktopInput : public QObject {
     QFETCH(QString, what);
     QFETCH(QString, expected);
     TWindowsRig rig(3);
-    Setup(rig, setup);
+    if (setup >= 0) {  // the second song playing
+      rig.PlayRow(1);
+      rig.fake->SetPosition(setup);
+    }
     QWidget* target = Target(rig, where);
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
     for (int i = 0; i < qAbs(presses); ++i) {

@@ -1,11 +1,6 @@
 // The MPRIS service on a private session bus (run under dbus-run-session), driven by a client
 // on its own bus connection: the methods, the properties, and the change signals.
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCall>
-#include <QDBusVariant>
+#include <QtDBus>
 #include <QtTest>
 
 #include "controls/dtlistbox.h"

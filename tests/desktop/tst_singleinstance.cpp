@@ -67,24 +67,11 @@ class TestSingleInstance : public QObject {
     QCOMPARE(received.size(), 2);
   }
 
-  // What a killed program leaves is taken over, never waited on.
-  void leftoversAreTakenOver_data() {
-    QTest::addColumn<QString>("leftover");
-    QTest::newRow("a socket nobody listens on") << "socket";
-    QTest::newRow("the lock of a process that is gone") << "lock";
-  }
-  void leftoversAreTakenOver() {
-    QFETCH(QString, leftover);
+  // A killed program leaves its socket: it is taken over, never waited on.
+  void staleSocketIsTakenOver() {
     QTemporaryDir runtime;
     const QString path = runtime.filePath("sock");
-    QFile lock(path + ".lock");
-    if (leftover == "socket") {
-      QVERIFY(MakeDeadSocket(path));
-    } else {
-      QVERIFY(lock.open(QIODevice::WriteOnly));
-      lock.write("999999999\nbrimtone\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-      lock.close();
-    }
+    QVERIFY(MakeDeadSocket(path));
     TSingleInstance instance(path);
     QCOMPARE(instance.Start("x", 3000), TSingleInstance::TRole::Primary);
     QLocalSocket probe;
