@@ -41,14 +41,7 @@ QString TWindowsRig::Song(int n) const {
   return dir.Path() + "music/" + QString::number(n) + ".mp3";
 }
 
-int TWindowsRig::Row() const {
-  return playlist->boxPlaylist->ItemIndex();
-}
-void TWindowsRig::Select(int row) {
-  playlist->boxPlaylist->SetItemIndex(row);
-}
-
 void TWindowsRig::PlayRow(int row) {
-  Select(row);
+  playlist->boxPlaylist->SetItemIndex(row);
   main->PlayClick(nullptr);
 }

@@ -20,8 +20,6 @@ class TWindowsRig {
   ~TWindowsRig();
 
   QString Song(int n) const;
-  int Row() const;
-  void Select(int row);
   void PlayRow(int row);
 
   TTempProgramDir dir;

@@ -49,37 +49,27 @@ class TestProgramDir : public QObject {
   // Where the files live, from the executable's folder and the environment.
   void dataFolders_data() {
     QTest::addColumn<QString>("exe");       // the executable's folder, under the root
-    QTest::addColumn<QStringList>("made");  // folders (ending in "/") and files under the root
+    QTest::addColumn<QStringList>("made");  // folders under the root
     QTest::addColumn<QString>("xdg");       // XDG_CONFIG_HOME; "<root>" stands for the root
     QTest::addColumn<QString>("dataDir");   // expected, relative to the root
     QTest::addColumn<QString>("skinParent");
     QTest::addColumn<bool>("installed");
-    QTest::newRow("a folder with its skin keeps everything")
-        << "app" << QStringList{"app/skin/"} << "<root>/xdg"
-        << "app/"
-        << "app/" << false;
-    QTest::newRow("skin folder in other case") << "app" << QStringList{"app/SKIN/"} << ""
-                                               << "app/"
-                                               << "app/" << false;
-    QTest::newRow("installed: the configuration folder, the installed skin")
-        << "usr/bin" << QStringList{"usr/bin/", "usr/share/brimtone/skin/"} << "<root>/xdg"
-        << "xdg/brimtone/"
-        << "usr/share/brimtone/" << true;
-    QTest::newRow("installed, the user's own skin")
-        << "usr/bin" << QStringList{"usr/bin/", "xdg/brimtone/Skin/"} << "<root>/xdg"
-        << "xdg/brimtone/"
-        << "xdg/brimtone/" << true;
-    QTest::newRow("no XDG_CONFIG_HOME: ~/.config") << "usr/bin" << QStringList{"usr/bin/"} << ""
-                                                   << "home/.config/brimtone/"
-                                                   << "usr/share/brimtone/" << true;
-    QTest::newRow("relative XDG_CONFIG_HOME is ignored")
-        << "usr/bin" << QStringList{"usr/bin/"} << "relative/config"
-        << "home/.config/brimtone/"
-        << "usr/share/brimtone/" << true;
-    QTest::newRow("a file named skin is no skin folder")
-        << "app" << QStringList{"app/skin"} << "<root>/xdg"
-        << "xdg/brimtone/"
-        << "share/brimtone/" << true;
+    const auto row = [](const char* name, const char* exe, const QStringList& made, const char* xdg,
+                        const char* dataDir, const char* skinParent, bool installed) {
+      QTest::newRow(name) << QString(exe) << made << QString(xdg) << QString(dataDir)
+                          << QString(skinParent) << installed;
+    };
+    row("a folder with its skin keeps everything", "app", {"app/SKIN"}, "<root>/xdg", "app/",
+        "app/", false);
+    row("installed: the configuration folder, the installed skin", "usr/bin",
+        {"usr/bin", "usr/share/brimtone/skin"}, "<root>/xdg", "xdg/brimtone/",
+        "usr/share/brimtone/", true);
+    row("installed, the user's own skin", "usr/bin", {"usr/bin", "xdg/brimtone/Skin"}, "<root>/xdg",
+        "xdg/brimtone/", "xdg/brimtone/", true);
+    row("no XDG_CONFIG_HOME: ~/.config", "usr/bin", {"usr/bin"}, "", "home/.config/brimtone/",
+        "usr/share/brimtone/", true);
+    row("relative XDG_CONFIG_HOME is ignored", "usr/bin", {"usr/bin"}, "relative/config",
+        "home/.config/brimtone/", "usr/share/brimtone/", true);
   }
   void dataFolders() {
     QFETCH(QString, exe);
@@ -89,15 +79,7 @@ class TestProgramDir : public QObject {
     QFETCH(QString, skinParent);
     QFETCH(bool, installed);
     QTemporaryDir root;
-    for (const QString& path : made) {
-      if (path.endsWith('/')) {
-        QVERIFY(QDir().mkpath(root.filePath(path)));
-      } else {
-        QDir().mkpath(QFileInfo(root.filePath(path)).path());
-        QFile file(root.filePath(path));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-      }
-    }
+    for (const QString& path : made) QVERIFY(QDir().mkpath(root.filePath(path)));
     const QString exeDir = root.filePath(exe);
     const QString base = root.path() + '/';
     const TDataFolders folders =
