@@ -44,16 +44,15 @@ bool TStallGate::GaveUp() const {
 }
 
 void TStallGate::Hook() {
-  if (TStallGate* gate = current.load()) gate->Hold();
-}
-
-void TStallGate::Hold() {
-  std::unique_lock lock(mutex_);
-  if (!armed_ || std::this_thread::get_id() == owner_) return;
-  ++holding_;
-  if (!released_.wait_for(lock, std::chrono::milliseconds(kLimitMs), [this] { return !armed_; })) {
-    gaveUp_ = true;
-    armed_ = false;
+  TStallGate* gate = current.load();
+  if (!gate) return;
+  std::unique_lock lock(gate->mutex_);
+  if (!gate->armed_ || std::this_thread::get_id() == gate->owner_) return;
+  ++gate->holding_;
+  if (!gate->released_.wait_for(lock, std::chrono::milliseconds(kLimitMs),
+                                [gate] { return !gate->armed_; })) {
+    gate->gaveUp_ = true;
+    gate->armed_ = false;
   }
-  --holding_;
+  --gate->holding_;
 }

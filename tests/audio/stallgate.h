@@ -23,7 +23,6 @@ class TStallGate {
 
  private:
   static void Hook();
-  void Hold();
 
   mutable std::mutex mutex_;
   std::condition_variable released_;

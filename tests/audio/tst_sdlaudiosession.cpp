@@ -14,11 +14,8 @@ class TestSdlAudioSession : public QObject {
  private slots:
   void runsWhileAnySessionIsStarted_data() {
     QTest::addColumn<QString>("steps");  // A-C: start that session, a-c: end it
-    QTest::newRow("one session") << "Aa";
     QTest::newRow("two, the first ends first") << "ABab";
-    QTest::newRow("two, the last ends first") << "ABba";
-    QTest::newRow("one after the other") << "AaBb";
-    QTest::newRow("started twice, ended once") << "AAa";
+    QTest::newRow("started twice, ended once, then another") << "AAaBb";
     QTest::newRow("three, interleaved") << "ABaCbc";
   }
 
@@ -52,12 +49,7 @@ class TestSdlAudioSession : public QObject {
       QVERIFY(!session.Started());
       QCOMPARE(TSdlAudioSession::Users(), 0);
     }
-    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), Uint32(0));
-    // And a later start with a working driver succeeds.
-    qputenv("SDL_AUDIODRIVER", "dummy");
-    TSdlAudioSession session;
-    QVERIFY2(session.Start(), SDL_GetError());
-    QCOMPARE(TSdlAudioSession::Users(), 1);
+    QCOMPARE(SDL_WasInit(0), Uint32(0));
   }
 };
 

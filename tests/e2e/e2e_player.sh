@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Starts Brimtone on a 1024x768 Xvfb display (no window manager: windows stand exactly where
 # the program puts them), drives it with xdotool and checks positions, snapping, docking,
-# the settings written at exit, the pressed-button image, moves made by other tools, a menu
-# and a dialog on screen, and shutdown by signal. Every run's output is kept
-# in the artifacts folder; a run that exits non-zero or leaves a sanitizer report fails.
+# the settings written at exit, the pressed-button image, moves made by other tools and
+# shutdown by signal. Every run's output is kept in the artifacts folder; a run that exits
+# non-zero or leaves a sanitizer report fails.
 set -uo pipefail
 BINARY=$1
 SKIN=$2
@@ -72,13 +72,6 @@ finish_app() {
     check "$1 (exit status)" "0" "$?"
   fi
   APP_PID=
-}
-
-# on_screen <window>: "yes" when the window lies wholly inside the 1024x768 screen.
-on_screen() {
-  xdotool getwindowgeometry --shell "$1" | awk -F= '
-    /^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2}
-    END{print (x >= 0 && y >= 0 && x + w <= 1024 && y + h <= 768) ? "yes" : "no: " x "," y " " w "x" h}'
 }
 
 # new_window: a visible window of the program other than the player and the playlist.
@@ -184,30 +177,11 @@ kill -TERM $APP_PID
 finish_app "SIGTERM ends the program"
 check "SIGTERM saves the position" "0,250" "$(setting main left),$(setting main top)"
 
-# 7. With the playlist window low on the screen, its Add menu and the folder dialog stand
-# wholly on the screen.
-start_app
-xdotool windowmove "$PLAYER" 300 540
-sleep 0.5
-check "playlist low on the screen" "300,656" "$(geometry "$PLAYLIST")"
-xdotool mousemove $((300 + 4 + 28)) $((656 + 94 + 8)) click 1
-MENU=$(new_window)
-check "Add menu on screen, keeping its left edge" "yes 304" \
-  "$([ -n "$MENU" ] && echo "$(on_screen "$MENU") $(geometry "$MENU" | cut -d, -f1)")"
-xdotool key Down Return
-DIALOG=
-for _ in $(seq 50); do
-  DIALOG=$(xdotool search --onlyvisible --name "^Browse for Folder$" 2>/dev/null | head -n1)
-  [ -n "$DIALOG" ] && break
-  sleep 0.1
-done
-check "folder dialog on screen" "yes" "$([ -n "$DIALOG" ] && on_screen "$DIALOG")"
-import -window root "$ARTIFACTS/folder-dialog.png" 2>/dev/null
-xdotool key Escape
-sleep 0.3
-
-# 8. A settings file that cannot be written at a SIGTERM: the error goes to standard error and
+# 7. A settings file that cannot be written at a SIGTERM: the error goes to standard error and
 # the program ends; also when the exit button's box showing that error is open at that moment.
+start_app
+xdotool windowmove "$PLAYER" 300 200  # a position to save that the file cannot take
+sleep 0.5
 chmod a-w "$work/settings.ini"
 before=$(md5sum < "$work/settings.ini")
 kill -TERM $APP_PID

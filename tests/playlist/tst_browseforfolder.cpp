@@ -2,7 +2,6 @@
 // enabled, and what its events see. The dialog is answered through the dialog seam.
 #include <QDir>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -64,7 +63,6 @@ class TestBrowseForFolder : public QObject {
   void PositionEventsMoveTheDialog();
   void FailingHandlerIsReportedAndDoesNotEscape();
   void EditBoxSelectsTypedFolder();
-  void DialogStandsOnTheScreen();
   void PreselectionIsScrolledIntoView();
 
  private:
@@ -330,24 +328,6 @@ void TestBrowseForFolder::EditBoxSelectsTypedFolder() {
   QCOMPARE(afterPartial, dir_->path() + "/one");
   QCOMPARE(afterWhole, dir_->path() + "/two");
   QCOMPARE(browse.Path(), dir_->path() + "/two");
-}
-
-// A position handler that puts the dialog off the top left: pushed back onto the screen.
-void TestBrowseForFolder::DialogStandsOnTheScreen() {
-  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-  TFakeDialogsScope fake;
-  QPoint shown;
-  fake->dialogAnswers.push_back([&](QDialog& d) {
-    shown = d.pos();
-    return int(QDialog::Rejected);
-  });
-  TBrowseForFolder browse;
-  browse.SetOnSetPosition([&](TBrowseForFolder*, int& left, int& top, int, int) {
-    left = area.left() - 40;
-    top = area.top() - 30;
-  });
-  browse.Execute();
-  QCOMPARE(shown, area.topLeft());
 }
 
 void TestBrowseForFolder::PreselectionIsScrolledIntoView() {
