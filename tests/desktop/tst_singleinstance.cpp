@@ -13,15 +13,6 @@
 class TestSingleInstance : public QObject {
   Q_OBJECT
  private slots:
-  void oneSocketPerDataFolder() {
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    const QString path = TSingleInstance::SocketPathFor("/home/u/.config/brimtone/");
-    QVERIFY(path.startsWith(runtime.path() + "/brimtone-"));
-    QCOMPARE(TSingleInstance::SocketPathFor("/home/u/.config/brimtone"), path);
-    QVERIFY(TSingleInstance::SocketPathFor("/opt/brimtone/") != path);
-  }
-
   // A later start (in its own thread, as in its own process) hands over; the first gets the
   // bytes as sent, also more than a socket buffer holds, and drops a frame claiming too much.
   void handOver() {
@@ -74,11 +65,16 @@ class TestSingleInstance : public QObject {
              TSingleInstance::TRole::NoAnswer);
   }
 
-  // Without XDG_RUNTIME_DIR: a folder private to the user, none when a link to another
-  // folder is in its place (the program then runs alone). Last: it leaves TMPDIR changed.
-  void runtimeDirWithoutTheVariable() {
+  // One socket per data folder in XDG_RUNTIME_DIR; without it, a folder private to the user,
+  // none when a link to another folder is in its place (the program then runs alone).
+  void socketPlace() {
     QTemporaryDir temp;
-    qputenv("TMPDIR", temp.path().toUtf8());
+    qputenv("XDG_RUNTIME_DIR", temp.path().toUtf8());
+    const QString path = TSingleInstance::SocketPathFor("/home/u/.config/brimtone/");
+    QVERIFY(path.startsWith(temp.path() + "/brimtone-"));
+    QCOMPARE(TSingleInstance::SocketPathFor("/home/u/.config/brimtone"), path);
+    QVERIFY(TSingleInstance::SocketPathFor("/opt/brimtone/") != path);
+    qputenv("TMPDIR", temp.path().toUtf8());  // left changed
     qunsetenv("XDG_RUNTIME_DIR");
     const QString dir = TSingleInstance::RuntimeDir();
     QCOMPARE(QFileInfo(dir).permissions() & 0x77, QFileDevice::Permissions());

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The desktop's ways in, end to end on Xvfb and a private D-Bus session (run inside
-# dbus-run-session): songs on the command line, a second start handing over, a killed
-# program's socket taken over, and the installed layout.
+# The desktop's ways in on Xvfb, inside dbus-run-session: songs on the command line, a second
+# start handing over, a killed program's socket taken over, the installed layout.
 set -uo pipefail
 BINARY=$1
 SKIN=$2

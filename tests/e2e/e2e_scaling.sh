@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Starts Brimtone on Xvfb displays that ask for 2x through Xft.dpi 192 or through
-# QT_SCREEN_SCALE_FACTORS=1.5: the windows are 688 x 232 device pixels, every skin pixel outside
-# the texts a 2 x 2 block of one colour; Ctrl+D then switches to 1x at once and saves "scale",
-# the position staying in skin pixels. Screenshots go to the artifacts folder.
+# Brimtone on Xvfb asking for 2x by Xft.dpi 192 or QT_SCREEN_SCALE_FACTORS=1.5: 688 x 232, each
+# skin pixel a 2 x 2 block; Ctrl+D then gives 1x at once and saves it. Screenshots: artifacts.
 set -uo pipefail
 BINARY=$1
 SKIN=$2
@@ -29,8 +27,8 @@ trap 'stop_all; rm -rf "$work"' EXIT
 cp "$BINARY" "$work/brimtone"
 cp -r "$SKIN" "$work/skin"
 
-# start <Xft.dpi or nothing>: a fresh server (keeping its resources: -noreset), fresh settings
-# (the position in skin pixels) and nine playlist entries, more than the list shows.
+# start <Xft.dpi or "">: a fresh server (-noreset keeps its resources), settings and nine
+# playlist entries (more than the list shows).
 start() {
   rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
