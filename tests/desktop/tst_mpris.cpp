@@ -66,6 +66,11 @@ class TestMpris : public QObject {
     const qlonglong s = 1000000;  // a second in microseconds
     row("stopped", "Play", {}, "answer=ok,state=playing,song=1.mp3");
     row("playing", "Pause", {}, "answer=ok,state=paused,pos=60000,changed.PlaybackStatus=Paused");
+    row("playing", "PlayPause", {}, "answer=ok,state=paused");
+    row("playing", "Stop", {}, "answer=ok,state=stopped,changed.PlaybackStatus=Stopped");
+    row("playing", "Next", {}, "answer=ok,state=playing,song=3.mp3");
+    row("playing", "Previous", {}, "answer=ok,state=playing,song=1.mp3");
+    row("stopped", "Raise", {}, "answer=ok,state=stopped");
     row("playing", "Seek", {5 * s}, "answer=ok,song=2.mp3,pos=65000");
     row("playing", "SetPosition", {2, 30 * s}, "answer=ok,pos=30000");
     row("playing", "SetPosition", {3, 30 * s}, "answer=ok,pos=60000");
@@ -97,9 +102,12 @@ class TestMpris : public QObject {
     if (method == "Play button") {
       QTest::mouseClick(rig.main->Play, Qt::LeftButton);
     } else {
-      QDBusMessage message = QDBusMessage::createMethodCall(
-          rig.service.ServiceName(), TMprisService::kObjectPath,
-          method == "Get" || method == "Set" ? kProperties : kPlayer, method);
+      QDBusMessage message =
+          QDBusMessage::createMethodCall(rig.service.ServiceName(), TMprisService::kObjectPath,
+                                         method == "Get" || method == "Set" ? kProperties
+                                         : method == "Raise"                ? kRoot
+                                                                            : kPlayer,
+                                         method);
       message.setArguments(arguments);
       QDBusPendingCall pending = rig.client.asyncCall(message, 10000);
       QTRY_VERIFY_WITH_TIMEOUT(pending.isFinished(), 10000);
