@@ -9,8 +9,8 @@ TWindowsRig::TWindowsRig(int songs) {
     dir.Write("music/" + QString::number(n) + ".mp3", "");
     text += QStringLiteral("File%1=%2\nTitle%1=%1.mp3\n").arg(n).arg(Song(n)).toUtf8();
   }
-  text += QStringLiteral("NumberOfEntries=%1\nVersion=2\n").arg(songs).toUtf8();
-  if (songs > 0) dir.Write("lastplay.dat", text);
+  dir.Write("lastplay.dat",
+            text + "NumberOfEntries=" + QByteArray::number(songs) + "\nVersion=2\n");
   ::TimeType = false;
   ::PlaylistVisible = true;
   auto engine = std::make_unique<TFakeAudioEngine>();

@@ -18,10 +18,8 @@ class TWindowsRig {
  public:
   explicit TWindowsRig(int songs);
   ~TWindowsRig();
-
   QString Song(int n) const;
-  void PlayRow(int row);
-
+  void PlayRow(int row);  // selects the row and clicks Play
   TTempProgramDir dir;
   TFakeDialogsScope dialogs;
   TFakeAudioEngine* fake = nullptr;
