@@ -2,8 +2,8 @@
 
 #include <QMetaObject>
 
-#include "platform/errors.h"
 #include "audio/mpg123sdlengine.h"
+#include "platform/errors.h"
 
 namespace {
 

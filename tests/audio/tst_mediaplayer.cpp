@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "platform/errors.h"
 #include "audio/mediaplayer.h"
+#include "platform/errors.h"
 #include "support/fakeaudioengine.h"
 
 class TestMediaPlayer : public QObject {
