@@ -6,12 +6,7 @@ BINARY=$1
 SKIN=$2
 BUILD=$3
 
-failures=0
-check() {  # check <description> <expected> <actual>
-  [ "$2" == "$3" ] && return
-  echo "FAIL: $1: expected '$2', got '$3'"
-  failures=$((failures + 1))
-}
+source "${BASH_SOURCE%/*}/e2elib.sh"
 
 work=$(mktemp -d)
 APP_PID=
@@ -22,11 +17,8 @@ cp -r "$SKIN" "$work/app/skin"
 export XDG_RUNTIME_DIR=$work/runtime
 for n in 1 2 3 4; do sox -q -n -r 44100 -c 2 "$work/music/s$n.mp3" synth 60 sine $((200 * n)); done
 
-# -noreset: a killed program is the last client, and a resetting server refuses the next.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+start_xvfb "$work"
+export QT_QPA_PLATFORM=xcb
 
 started() {  # started <title pattern>: PLAYER, the window of $APP_PID so named
   PLAYER=

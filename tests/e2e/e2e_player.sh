@@ -11,15 +11,7 @@ ARTIFACTS=$3
 mkdir -p "$ARTIFACTS"
 rm -f "$ARTIFACTS"/run*.log
 
-failures=0
-check() {  # check <description> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    echo "PASS: $1"
-  else
-    echo "FAIL: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-  fi
-}
+source "${BASH_SOURCE%/*}/e2elib.sh"
 
 work=$(mktemp -d)
 APP_PID=
@@ -27,11 +19,7 @@ trap 'kill $APP_PID $XVFB_PID 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXI
 cp "$BINARY" "$work/brimtone"
 cp -r "$SKIN" "$work/skin"
 
-# A free display number, picked by the server itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work"
 export QT_QPA_PLATFORM=xcb
 runs=0
 

@@ -7,12 +7,7 @@ SKIN=$2
 ARTIFACTS=$3
 mkdir -p "$ARTIFACTS"
 
-failures=0
-check() {  # check <description> <expected> <actual>
-  [ "$2" == "$3" ] && return
-  echo "FAIL: $1: expected '$2', got '$3'"
-  failures=$((failures + 1))
-}
+source "${BASH_SOURCE%/*}/e2elib.sh"
 
 work=$(mktemp -d)
 APP_PID=
@@ -27,14 +22,10 @@ trap 'stop_all; rm -rf "$work"' EXIT
 cp "$BINARY" "$work/brimtone"
 cp -r "$SKIN" "$work/skin"
 
-# start <Xft.dpi or "">: a fresh server (-noreset keeps its resources), settings and nine
+# start <Xft.dpi or "">: a fresh server, settings and nine
 # playlist entries (more than the list shows).
 start() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-  XVFB_PID=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=:$(cat "$work/display")
+  start_xvfb "$work"
   [ -n "$1" ] && echo "Xft.dpi: $1" | xrdb -nocpp -merge
   printf '[main]\nleft=20\ntop=20\n' >"$work/settings.ini"
   {
