@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "audio/songtags.h"
+
 enum class TEngineState { Closed, Stopped, Playing, Paused };
 
 // How a play ended on its own. Superseded and aborted plays are the media player's business.
@@ -48,6 +50,8 @@ class TAudioEngine {
   virtual int64_t Position() = 0;
   virtual int64_t Length() const = 0;
   virtual TEngineState State() const = 0;
+  // The open song's tags, read when it was opened; empty with no song open.
+  virtual TSongTags Tags() const { return {}; }
 };
 
 using TAudioEngineFactory = std::function<std::unique_ptr<TAudioEngine>()>;

@@ -90,6 +90,8 @@ class TMediaPlayer : public QObject {
   // Whether a song is open (the operations that need one raise "No MCI device open" if not).
   bool IsOpen() const;
   TMPNotifyValues NotifyResult() const { return notifyResult_; }
+  // The open song's tags (empty with none open); never reads the file.
+  TSongTags Tags() const { return engine_->Tags(); }
 
   TAudioEngine& Engine() { return *engine_; }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/songtags.h"
+
 struct mpg123_handle_struct;
 
 // Test seam: when set, called on the reading thread before every read of a song file, so a
@@ -26,6 +28,8 @@ class TMp3Decoder {
 
   long Rate() const { return rate_; }
   int64_t LengthFrames() const { return lengthFrames_; }
+  // The song's tags, read at open.
+  const TSongTags& Tags() const { return tags_; }
 
   // Moves to frame (0..LengthFrames()); false when the stream refuses.
   bool Seek(int64_t frame);
@@ -45,4 +49,5 @@ class TMp3Decoder {
   mpg123_handle_struct* handle_ = nullptr;
   long rate_ = 0;
   int64_t lengthFrames_ = 0;
+  TSongTags tags_;
 };

@@ -394,6 +394,12 @@ TEngineState TMpg123SdlEngine::State() const {
   return state_;
 }
 
+// Tags never change after the open, so they are read without the song's lock.
+TSongTags TMpg123SdlEngine::Tags() const {
+  std::lock_guard lock(mutex_);
+  return song_ ? song_->decoder.Tags() : TSongTags();
+}
+
 int64_t TMpg123SdlEngine::FirstAudioTimeNs() {
   std::lock_guard lock(mutex_);
   TDeviceLock deviceLock(device_);

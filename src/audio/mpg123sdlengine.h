@@ -53,6 +53,7 @@ class TMpg123SdlEngine final : public TAudioEngine {
   int64_t Position() override;
   int64_t Length() const override;
   TEngineState State() const override;
+  TSongTags Tags() const override;
 
   // For benchmarks and tests: steady-clock time (ns) at which the current play's first sample
   // was handed to the output, 0 until then.

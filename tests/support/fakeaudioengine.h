@@ -27,6 +27,7 @@ class TFakeAudioEngine final : public TAudioEngine {
   // --- script
   int64_t defaultLength = 225000;  // ms, for files without SetLength
   void SetLength(const QString& fileName, int64_t ms) { lengths_[fileName] = ms; }
+  void SetTags(const QString& fileName, const TSongTags& tags) { tags_[fileName] = tags; }
   // Open of fileName throws EMCIDeviceError(message); an empty message gives a stock text.
   void FailOpen(const QString& fileName, const QString& message = {});
   // Where the listener is, in any state but Closed (clamped to 0..Length()).
@@ -58,12 +59,14 @@ class TFakeAudioEngine final : public TAudioEngine {
   int64_t Position() override { return state_ == TEngineState::Closed ? 0 : position_; }
   int64_t Length() const override { return state_ == TEngineState::Closed ? 0 : length_; }
   TEngineState State() const override { return state_; }
+  TSongTags Tags() const override { return tags_.value(openFile_); }
 
  private:
   int64_t Clamp(int64_t ms) const;
   bool End(TEngineEnd end);
 
   QMap<QString, int64_t> lengths_;
+  QMap<QString, TSongTags> tags_;
   QMap<QString, QString> openFailures_;
   TEndHandler handler_;
   TEngineState state_ = TEngineState::Closed;
