@@ -8,9 +8,13 @@
 #include <QProcess>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "audio/mpg123sdlengine.h"
@@ -29,6 +33,26 @@ double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
+}
+
+bool OpenAndWait(TMpg123SdlEngine& engine, const QString& path) {
+  struct TWait {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::optional<QString> error;
+  };
+  auto wait = std::make_shared<TWait>();
+  TEngineHandlers handlers;
+  handlers.opened = [wait](uint64_t, const QString& error) {
+    std::lock_guard lock(wait->mutex);
+    wait->error = error;
+    wait->done.notify_all();
+  };
+  engine.SetHandlers(handlers);
+  engine.Open(path, 1);
+  std::unique_lock lock(wait->mutex);
+  wait->done.wait(lock, [&] { return wait->error.has_value(); });
+  return wait->error->isEmpty();
 }
 
 QString BenchDir() {

@@ -19,6 +19,10 @@ QString BenchDir();
 // Exits the program when they cannot be made.
 QString Song(int seconds, int rate = 44100);
 
+// Opens path on the engine and waits until that is over (the engine opens in the background);
+// false when it could not be opened. Sets the engine's handlers: only opened reports.
+bool OpenAndWait(TMpg123SdlEngine& engine, const QString& path);
+
 // Time from t0 until the engine has handed the current play's first sample to the output;
 // 1e9 (never) when none came within two seconds.
 double WaitFirstAudioMs(TMpg123SdlEngine& engine, int64_t t0);
