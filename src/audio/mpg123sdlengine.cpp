@@ -34,13 +34,13 @@ int64_t NowNs() {
       .count();
 }
 
-// About 30 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
-// Stop and a seek still take effect within one buffer and the silence padding the end of a
-// song stays short. Always a whole number of milliseconds: SDL's dummy and disk drivers pace
-// themselves by sleeping a buffer's length in whole milliseconds, so a buffer of 11.6 ms
-// (slept as 11) would run them 5 % fast.
+// About 40 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
+// Stop and a seek still take effect within one buffer, well before anyone notices. Always a
+// whole number of milliseconds: SDL's dummy and disk drivers pace themselves by sleeping a
+// buffer's length in whole milliseconds, so a buffer of 11.6 ms (slept as 11) would run them
+// 5 % fast.
 int BufferFramesFor(long rate) {
-  for (long ms : {30, 20, 40, 25, 50, 10})
+  for (long ms : {40, 50, 30, 20, 25, 10})
     if (rate * ms % 1000 == 0) return int(rate * ms / 1000);
   return 1024;
 }
@@ -457,6 +457,10 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
     seq = ++startSeq_;
     starting_ = true;
     startFrame_ = frame;
+    {
+      TDeviceLock deviceLock(device_);
+      cbFirstNs_ = 0;
+    }
     reportedFrame_ = frame;
     if (playId != playId_) nextWantedFor_ = 0;
     playId_ = playId;
