@@ -10,8 +10,9 @@
 #include <QTest>
 
 #include "audio/lengthscanner.h"
-#include "audio/mpg123sdlengine.h"
+#include "audio/mediaplayer.h"
 #include "mp3fixtures.h"
+#include "support/openwait.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ struct TRig {
 };
 
 QString Device(int n, const QString& path) {
-  TMpg123SdlEngine engine;
-  engine.Open(path);
-  return QString("%1 %2 %3").arg(n).arg(path).arg(engine.Length());
+  TMediaPlayer player;
+  OpenAndWait(player, path);
+  return QString("%1 %2 %3").arg(n).arg(path).arg(player.Length());
 }
 
 }  // namespace
