@@ -142,6 +142,7 @@ class TformMain : public QWidget, public TPlayerLink {
 
  private:
   void SetTitle();
+  void DescribeForAssistiveTechnology();
   void SelectNext();  // NextClick's choice of entry, without playing
   void SetSeekBarFromX(int x);
   void CommitSeek(int32_t target);
