@@ -55,8 +55,11 @@ TSearchWindow::TSearchWindow(TformPlaylist* playlist, QWidget* parent)
   boxMatches = new QListView(this);
   boxMatches->setObjectName("boxMatches");
   boxMatches->setAccessibleName("Matching songs");
-  // Every row as high as the first: the view lays out any number of matches at once.
+  // Every row as high as the first, laid out a few thousand at a time between events: a key
+  // press waits for no layout of a hundred thousand matches.
   boxMatches->setUniformItemSizes(true);
+  boxMatches->setLayoutMode(QListView::Batched);
+  boxMatches->setBatchSize(2000);
   boxMatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
   boxMatches->setFocusPolicy(Qt::ClickFocus);
   boxMatches->setModel(matches_);

@@ -1,15 +1,49 @@
 #include "playlist/songsearch.h"
 
 #include <algorithm>
-#include <climits>
 #include <numeric>
 
 namespace {
 
 constexpr int kCountingSortLimit = 1 << 16;
+constexpr size_t kMaxSteps = 16;
 
-bool IsAscii(const QString& text) {
-  return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+// The full rule: compatibility decomposition splits accented letters (and ligatures,
+// full-width forms) into base letters and marks; the marks go, then the case is folded. Qt
+// folds one letter to one: the sharp s, which folds to two, is done here.
+QString FoldAll(const QString& text) {
+  const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+  QString bare;
+  bare.reserve(decomposed.size());
+  for (QChar c : decomposed)
+    if (!c.isMark()) bare.append(c);
+  return bare.toCaseFolded().replace(QChar(0x00DF), QStringLiteral("ss"));
+}
+
+// Below this, the Latin letters and the combining accents, each character folds on its own
+// (the marks a decomposition would reorder all go): their foldings are looked up, made once
+// by the full rule.
+constexpr char16_t kTableEnd = 0x370;
+
+const std::vector<QString>& FoldTable() {
+  static const std::vector<QString> table = [] {
+    std::vector<QString> folded(kTableEnd);
+    for (char16_t c = 0; c < kTableEnd; ++c) folded[c] = FoldAll(QString(QChar(c)));
+    return folded;
+  }();
+  return table;
+}
+
+// The first place of word in text from from, or -1: the first letter found by Qt's fast
+// character search, the rest compared there.
+qsizetype Find(QStringView text, QStringView word, qsizetype from) {
+  const QChar first = word.front();
+  const QStringView rest = word.mid(1);
+  for (qsizetype at = text.indexOf(first, from); at >= 0; at = text.indexOf(first, at + 1)) {
+    if (text.size() - at < word.size()) return -1;
+    if (text.mid(at + 1, rest.size()) == rest) return at;
+  }
+  return -1;
 }
 
 QList<QStringView> Words(QStringView text) {
@@ -30,16 +64,19 @@ QList<QStringView> Words(QStringView text) {
 }  // namespace
 
 QString FoldForSearch(const QString& text) {
-  // Plain ASCII, the usual case, only needs its capitals lowered.
-  if (IsAscii(text)) return text.toLower();
-  // Compatibility decomposition splits accented letters (and ligatures, full-width forms)
-  // into base letters and marks; the marks go, then the case is folded ("ß" becomes "ss").
-  const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-  QString bare;
-  bare.reserve(decomposed.size());
-  for (QChar c : decomposed)
-    if (!c.isMark()) bare.append(c);
-  return bare.toCaseFolded();
+  const std::vector<QString>& table = FoldTable();
+  QString folded;
+  folded.reserve(text.size());
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+      folded.append(u >= 'A' && u <= 'Z' ? QChar(char16_t(u + ('a' - 'A'))) : c);
+    else if (u < kTableEnd)
+      folded.append(table[u]);
+    else
+      return FoldAll(text);
+  }
+  return folded;
 }
 
 void TSongSearch::SetRows(const QStringList& rows) {
@@ -75,7 +112,7 @@ void TSongSearch::SetRows(const QStringList& rows) {
   }
   starts_.push_back(int(folded_.size()));
   rows_ = rows;
-  lastValid_ = false;
+  steps_.clear();
 }
 
 void TSongSearch::AppendFolded(const QString& row) {
@@ -103,50 +140,58 @@ const std::vector<int>& TSongSearch::Search(const QString& query) {
   const QString folded = FoldForSearch(query);
   const QList<QStringView> words = Words(folded);
   const int count = RowCount();
-  const bool narrow = lastValid_ && folded.startsWith(lastQuery_);
-  lastQuery_ = folded;
-  lastValid_ = true;
+  // The typing so far: each step's query begins the next one's.
+  while (!steps_.empty() && !folded.startsWith(steps_.back().query)) steps_.pop_back();
   if (words.isEmpty()) {
     found_.resize(size_t(count));
     std::iota(found_.begin(), found_.end(), 0);
     matches_ = found_;
     return matches_;
   }
-  // 2. The longest word has the fewest places to be.
+  // 2. The longest word has the fewest places to be. Each candidate goes with where that word
+  // first stands in it (-1: not known yet).
   const QStringView scan =
       *std::max_element(words.cbegin(), words.cend(),
                         [](QStringView a, QStringView b) { return a.size() < b.size(); });
-  std::vector<int> candidates;
-  if (narrow) {
-    candidates.swap(found_);
+  std::vector<std::pair<int, int>> candidates;
+  if (!steps_.empty()) {
+    const std::vector<int>& before = steps_.back().found;
+    candidates.reserve(before.size());
+    for (int row : before) candidates.emplace_back(row, -1);
   } else {
     const QStringView all(folded_);
     int row = 0;
-    for (qsizetype at = all.indexOf(scan); at >= 0; at = all.indexOf(scan, starts_[row + 1])) {
-      row = int(std::upper_bound(starts_.begin() + row, starts_.end(), int(at)) - starts_.begin()) -
-            1;
-      candidates.push_back(row);
+    for (qsizetype at = Find(all, scan, 0); at >= 0; at = Find(all, scan, starts_[row + 1])) {
+      // Rows are found in order: walk on to the row holding the place.
+      while (starts_[size_t(row) + 1] <= at) ++row;
+      candidates.emplace_back(row, int(at) - starts_[size_t(row)]);
     }
   }
   // 3.
   found_.clear();
   ranks_.clear();
   int worst = 0;
-  for (int row : candidates) {
+  for (const auto& [row, scanAt] : candidates) {
     const QStringView text = FoldedRow(row);
-    int rank = INT_MAX;
+    qsizetype first = text.size();
+    bool all = true;
     for (QStringView word : words) {
-      const qsizetype at = text.indexOf(word);
+      const qsizetype at = word.data() == scan.data() && scanAt >= 0 ? scanAt : Find(text, word, 0);
       if (at < 0) {
-        rank = -1;
+        all = false;
         break;
       }
-      rank = std::min(rank, int(std::max<qsizetype>(0, at - titles_[size_t(row)])));
+      first = std::min(first, at);
     }
-    if (rank < 0) continue;
+    if (!all) continue;
+    const int rank = int(std::max<qsizetype>(0, first - titles_[size_t(row)]));
     found_.push_back(row);
     ranks_.push_back(rank);
     worst = std::max(worst, rank);
+  }
+  if (steps_.empty() || steps_.back().query != folded) {
+    if (steps_.size() == kMaxSteps) steps_.erase(steps_.begin());
+    steps_.push_back({folded, found_});
   }
   // 4. Places are mostly short: a counting sort, stable; a far one (a damaged playlist's
   // huge line) falls back to a general stable sort.

@@ -8,9 +8,10 @@
 // Search:
 //  1. fold the query (decompose, drop the accents, fold the case) and split it into words; no
 //     word: every row, in playlist order
-//  2. candidates: when the query only grew since the last search, the last matches (a row
-//     holding the longer words holds the shorter ones); else every row, found by one pass of
-//     the first word over all folded texts
+//  2. candidates: the matches of the longest query searched lately that begins this one (a
+//     row holding the longer words holds the shorter ones), so typing on, or deleting back,
+//     only narrows; else every row, found by one pass of the longest word over all folded
+//     texts
 //  3. a candidate matches when it holds every word; its rank is the earliest start of a word
 //  4. the matches sorted by rank, ties in playlist order
 //
@@ -39,12 +40,17 @@ class TSongSearch {
   // Where the title starts in a folded row: after leading digits and ". ".
   static int TitleStart(QStringView folded);
 
-  QStringList rows_;          // the texts folded, kept to recognise them at the next SetRows
-  QString folded_;            // every folded row followed by '\n' (no query word holds one)
-  std::vector<int> starts_;   // row i is folded_[starts_[i], starts_[i + 1] - 1)
-  std::vector<int> titles_;   // where each folded row's title starts
-  QString lastQuery_;         // folded, as last searched
-  bool lastValid_ = false;    // the last matches belong to lastQuery_ over these rows
+  QStringList rows_;         // the texts folded, kept to recognise them at the next SetRows
+  QString folded_;           // every folded row followed by '\n' (no query word holds one)
+  std::vector<int> starts_;  // row i is folded_[starts_[i], starts_[i + 1] - 1)
+  std::vector<int> titles_;  // where each folded row's title starts
+  // The queries typed so far, each beginning the next, with their matches in playlist order:
+  // a query that grows or shrinks again starts from the longest one that begins it.
+  struct TStep {
+    QString query;  // folded
+    std::vector<int> found;
+  };
+  std::vector<TStep> steps_;
   std::vector<int> found_;    // the last matches in playlist order
   std::vector<int> matches_;  // the same, best first
   std::vector<int> ranks_;    // scratch
