@@ -106,8 +106,9 @@ def main():
           (song is not None, readout is not None))
     songs = find(playlist, "list", "Songs")
     rows = children(songs) if songs else []
-    check("rows of the list", ["1. s1.mp3 (0:30)", "2. s2.mp3 (0:30)", "3. s3.mp3 (0:30)"],
-          [row.get_name() for row in rows])
+    # The lengths come from the background scan, soon after the start.
+    named = ["1. s1.mp3 (0:30)", "2. s2.mp3 (0:30)", "3. s3.mp3 (0:30)"]
+    check("rows of the list", named, wait_for(named, lambda: [row.get_name() for row in rows]))
     check("row roles", ["list item"] * 3, [row.get_role_name() for row in rows])
     add = find(playlist, "push button", "Add")
     check("Add holds its menu", ["Add Directory", "Add File"],
