@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """The accessible tree of a running application as an AT-SPI client (a screen reader) sees it.
 
-    atspi_tree.py [application name]     prints the tree of "brimtone" by default
+    tools/atspi_tree.py [application name]   prints the tree of "brimtone" by default
+
+Run it where the application runs: the same session bus, and Qt told to speak to the
+accessibility bus (a screen reader running, or QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1).
 
 Each line: role, name, then what the object offers: description, value and value text, action
 names, and its states. Lists show their first rows only."""
