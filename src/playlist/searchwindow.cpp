@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "controls/dtlistbox.h"
+#include "platform/screenfit.h"
 #include "playlist/formplaylist.h"
 
 // The matches as the view shows them: each the playlist row's text as it is now.
@@ -89,8 +90,17 @@ TSearchWindow::TSearchWindow(TformPlaylist* playlist, QWidget* parent)
 TSearchWindow::~TSearchWindow() = default;
 
 void TSearchWindow::Open() {
-  const QWidget* anchor = playlist_->isVisible() ? playlist_ : parentWidget();
-  if (anchor) move(anchor->x(), anchor->y() + anchor->frameGeometry().height());
+  // Under the lowest of the two windows; with no room there, over the player; the fit rule
+  // does the rest.
+  const QWidget* player = parentWidget();
+  const QWidget* below = playlist_->isVisible() ? playlist_ : player;
+  if (below && player) {
+    const QRect frame = frameGeometry();
+    QPoint at(below->x(), below->y() + below->frameGeometry().height());
+    if (at.y() + frame.height() > AvailableAreaAt(at).bottom() + 1)
+      at.setY(player->y() - frame.height());
+    move(at);
+  }
   Refilter();
   editQuery->selectAll();
   show();

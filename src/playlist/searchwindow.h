@@ -26,8 +26,9 @@ class TSearchWindow : public QDialog {
   QListView* boxMatches;
   QLabel* lablCount;
 
-  // Shows the window under the playlist (under the player while the playlist is hidden),
-  // typing into the line, whose last words are kept and selected.
+  // Shows the window under the playlist (under the player while the playlist is hidden; over
+  // the player when there is no room below), typing into the line, whose last words are kept
+  // and selected.
   void Open();
   // The playlist row of the chosen match; -1 for none.
   int ChosenRow() const;
