@@ -46,6 +46,8 @@ class TPlayerControl : public QObject {
   virtual void AddDirectory() = 0;
   virtual void DeleteSelected() = 0;
   virtual void PlaySelected() = 0;
+  // Opens the window that finds a song of the playlist by typing.
+  virtual void FindSong() = 0;
   // Appends songs (full paths) in one write and one refill; names the playlist cannot hold
   // are skipped with the Add File message. play: the first one added starts.
   virtual void AddSongs(const QStringList& paths, bool play) = 0;

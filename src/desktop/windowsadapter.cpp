@@ -9,6 +9,7 @@
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
+#include "playlist/searchwindow.h"
 #include "playlist/songpaths.h"
 
 TWindowsAdapter::TWindowsAdapter(TformMain* player, TformPlaylist* playlist, QObject* parent)
@@ -115,6 +116,12 @@ void TWindowsAdapter::PlaySelected() {
   if (!playlist_ || playlist_->boxPlaylist->ItemIndex() < 0) return;
   if (player_->Playing) player_->StopClick(playlist_->boxPlaylist);
   player_->PlayClick(playlist_->boxPlaylist);
+}
+
+void TWindowsAdapter::FindSong() {
+  if (!playlist_) return;
+  if (!search_) search_ = new TSearchWindow(playlist_, player_);
+  search_->Open();
 }
 
 void TWindowsAdapter::AddSongs(const QStringList& paths, bool play) {

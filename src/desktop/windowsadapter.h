@@ -6,6 +6,7 @@
 
 #include "desktop/playercontrol.h"
 
+class TSearchWindow;
 class TformMain;
 class TformPlaylist;
 
@@ -32,6 +33,7 @@ class TWindowsAdapter : public TPlayerControl {
   void AddDirectory() override;
   void DeleteSelected() override;
   void PlaySelected() override;
+  void FindSong() override;
   void AddSongs(const QStringList& paths, bool play) override;
   void Raise() override;
   void Quit() override;
@@ -52,4 +54,5 @@ class TWindowsAdapter : public TPlayerControl {
   // The path of a row, read from the playlist file once per refill.
   mutable int cachedRow_ = -1;
   mutable QString cachedPath_;
+  QPointer<TSearchWindow> search_;  // made when first asked for
 };

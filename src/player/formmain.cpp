@@ -195,6 +195,7 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
     lookAheadTimer_->start();
   });
   connect(this, &TformMain::StateChanged, this, &TformMain::CheckLookAhead);
+  DescribeForAssistiveTechnology();
 
   barSongProgress->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
                                          int x,
@@ -212,6 +213,55 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
 }
 
 TformMain::~TformMain() = default;
+
+// Names, keys and states as a screen reader tells them; the keys are the README's.
+void TformMain::DescribeForAssistiveTechnology() {
+  setAccessibleName("Brimtone");
+  const auto describe = [](QWidget* control, const char* name, const char* description) {
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+  };
+  describe(Prev, "Previous", "Key Z");
+  describe(Play, "Play", "Key X");
+  describe(Pause, "Pause", "Key C, again to go on; Space pauses or plays");
+  describe(Stop, "Stop", "Key V");
+  describe(Next, "Next", "Key B");
+  describe(Eject, "Eject", "Add File; key L");
+  describe(butnRepeat, "Repeat", "Chooses the repeat mode; key R steps through them");
+  menuRepeat->setAccessibleName("Repeat");
+  butnRepeat->SetAccessibleNameSource([this] {
+    const QAction* mode = RepeatMode == 1   ? itemRepeatFile
+                          : RepeatMode == 2 ? itemRepeatPlaylist
+                                            : itemRepeatNone;
+    return "Repeat: " + mode->text();
+  });
+  describe(butnShuffle, "Shuffle", "Key S");
+  butnShuffle->SetCheckedSource([this] { return Shuffle; });
+  describe(butnPlaylist, "Playlist", "Shows or hides the playlist; key P");
+  butnPlaylist->SetCheckedSource([] { return ::PlaylistVisible; });
+  describe(butnMinimize, "Minimize", "");
+  describe(butnExit, "Exit", "Key Ctrl+Q");
+  lablSongName->setAccessibleDescription("Drag to move the windows");
+  lablTime->setAccessibleDescription("Click or key T: elapsed or remaining time");
+  // The read-out changes every second while a song plays; a screen reader hears of it at most
+  // that often.
+  lablTime->SetNameChangeInterval(1000);
+
+  describe(barVolume, "Volume", "Keys Up and Down, + and -");
+  // Read as the value: "Volume 50 %".
+  barVolume->SetPosTextPrefix("Volume ");
+  barVolume->SetPosTextSuffix(" %");
+  barVolume->SetValueStep(3277);
+  barVolume->SetOnValueRequest([this](int value) { SetVolume(value); });
+  describe(barSongProgress, "Progress", "Keys Left and Right, with Ctrl 30 s");
+  barSongProgress->SetValueTextSource([this] {
+    const int length = std::max(0, barSongProgress->Max());
+    const int at = std::clamp(barSongProgress->Position(), 0, length);
+    return ChangeToTime(at) + " of " + ChangeToTime(length);
+  });
+  barSongProgress->SetValueStep(5000);
+  barSongProgress->SetOnValueRequest([this](int ms) { SeekTo(ms); });
+}
 
 void TformMain::SetPlaylistWindow(TformPlaylist* playlist) {
   if (formPlaylist_) {
@@ -764,6 +814,7 @@ void TformMain::ApplyVolume() {
 void TformMain::SetVolume(int32_t value) {
   barVolume->SetPosition(std::clamp(value, barVolume->Min(), barVolume->Max()));
   ApplyVolume();
+  Know(ksVolume);
 }
 
 void TformMain::barVolumeMouseDown(QObject*, Qt::MouseButton, int x, int) {

@@ -150,6 +150,7 @@ class TformMain : public QWidget, public TPlayerLink {
 
  private:
   void SetTitle();
+  void DescribeForAssistiveTechnology();
   void SelectNext();  // NextClick's choice of entry, without playing
   // PlayClick's steps once the device has opened the song of entry n (or could not).
   void PlayOpened(int n, const QString& error);
