@@ -108,6 +108,8 @@ class TestFormMain : public QObject {
   void ejectRefusesUnstorableNames();
   void repeatMenu();
   void outsideMovesKeepThePlaylistDocked();
+  void outsideMovesOfThePlaylistKeepThePair_data();
+  void outsideMovesOfThePlaylistKeepThePair();
 };
 
 void TestFormMain::playWithoutSelectionPlaysFirst() {
@@ -617,6 +619,32 @@ void TestFormMain::outsideMovesKeepThePlaylistDocked() {
   window->setPosition(origin + QPoint(9, 150));
   QTRY_COMPARE(rig.main->pos(), origin + QPoint(9, 150));
   QTRY_COMPARE(rig.playlist->pos(), origin + QPoint(9, 266));
+}
+
+// A window manager's Alt+drag of the playlist (or a tool's move) takes the player along,
+// snapped as its own moves are; a move it insists on is followed exactly.
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair_data() {
+  QTest::addColumn<QPoint>("moved");
+  QTest::addColumn<QPoint>("player");
+  QTest::newRow("free place") << QPoint(200, 300) << QPoint(200, 184);
+  QTest::newRow("near the left edge") << QPoint(9, 300) << QPoint(0, 184);
+  QTest::newRow("too high for the player") << QPoint(200, 120) << QPoint(200, 0);
+}
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair() {
+  QFETCH(QPoint, moved);
+  QFETCH(QPoint, player);
+  TRig rig(2);
+  const QPoint origin = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
+  rig.main->show();
+  rig.playlist->show();
+  QVERIFY(QTest::qWaitForWindowExposed(rig.playlist.get()));
+  QWindow* window = rig.playlist->windowHandle();
+  window->setPosition(origin + moved);
+  QTRY_COMPARE(rig.main->pos(), origin + player);
+  QTRY_COMPARE(rig.playlist->pos(), origin + player + QPoint(0, 116));
+  window->setPosition(origin + moved);
+  QTRY_COMPARE(rig.playlist->pos(), origin + moved);
+  QTRY_COMPARE(rig.main->pos(), origin + moved - QPoint(0, 116));
 }
 
 QTEST_MAIN(TestFormMain)
