@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -49,23 +50,21 @@ void SetMode(const QString& path, mode_t mode) {
   QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
 }
 
-// A close that stores the bytes but reports the error NFS or a quota reports there; it keeps
-// the name of the file it closed.
-int closeErrno = 0;
+// Stands in for the close of a write's temporary file: the bytes are stored, but the close
+// fails as it can on NFS. Keeps the file's name.
 QByteArray closedName;
 int FailingClose(int fd) {
   char name[4096];
   const ssize_t n =
       ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(), name, sizeof name);
-  closedName = n > 0 ? QByteArray(name, n) : QByteArray();
+  closedName = QByteArray(name, std::max<ssize_t>(n, 0));
   ::close(fd);
-  if (closeErrno == 0) return 0;
-  errno = closeErrno;
+  errno = EIO;
   return -1;
 }
 
-void SetAge(const QString& path, int seconds) {
-  const struct timeval times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+void MakeOld(const QString& path, int seconds) {
+  const timeval then{time(nullptr) - seconds, 0}, times[2] = {then, then};
   QCOMPARE(::lutimes(QFile::encodeName(path).constData(), times), 0);
 }
 
@@ -634,99 +633,56 @@ class TestIniFile : public QObject {
   }
 
   void failedCloseKeepsTheOldFile_data() {
-    QTest::addColumn<int>("error");
     QTest::addColumn<bool>("batch");
-    QTest::newRow("NFS write-back error") << EIO << false;
-    QTest::newRow("quota") << EDQUOT << true;
-    QTest::newRow("interrupted") << EINTR << false;
+    QTest::newRow("one write") << false;
+    QTest::newRow("batch") << true;
   }
   void failedCloseKeepsTheOldFile() {
-    QFETCH(int, error);
     QFETCH(bool, batch);
-    const QByteArray original = "[s]\na=1\n";
-    WriteAll(Path(), original);
+    WriteAll(Path(), "[s]\na=1\n");
     TIniFile ini(Path());
-    closeErrno = error;
     SetTemporaryCloseForTesting(FailingClose);
-    QString message;
-    try {
-      if (batch) ini.BeginUpdate();
-      ini.WriteString("s", "a", "2");
-      if (batch) ini.EndUpdate();
-    } catch (const EIniFileException& e) {
-      message = e.Message();
-    }
+    if (batch) ini.BeginUpdate();
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteString("s", "a", "2"); ini.EndUpdate());
     SetTemporaryCloseForTesting(nullptr);
-    QCOMPARE(message, "Unable to write to " + Path());
-    QCOMPARE(ReadAll(Path()), original);
+    QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=1\n"));
+    QCOMPARE(ini.ReadInteger("s", "a", 0), 1);
+    // What a kill at that moment would have left goes at the next start.
+    WriteAll(QFile::decodeName(closedName), "left over");
+    MakeOld(QFile::decodeName(closedName), 120);
+    QCOMPARE(RemoveLeftoverTemporaryFiles(Path()), 1);
     QCOMPARE(QDir(dir_.path()).entryList({"*test.ini*"}, QDir::Files | QDir::Hidden),
              QStringList{"test.ini"});
-    QCOMPARE(ini.ReadInteger("s", "a", 0), 1);
   }
 
   void leftoverTemporaryFiles_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("age");
     QTest::addColumn<bool>("removed");
-    QTest::newRow("ours, old") << "test.ini.1a2b3c.tmp" << 120 << true;
-    QTest::newRow("ours, eight digits") << "test.ini.ffffffff.tmp" << 120 << true;
-    QTest::newRow("ours, zero") << "test.ini.0.tmp" << 120 << true;
-    QTest::newRow("ours, under a minute") << "test.ini.1a2b3c.tmp" << 30 << false;
+    QTest::newRow("ours") << "test.ini.1a2b3c.tmp" << 120 << true;
+    QTest::newRow("ours, under a minute old") << "test.ini.1a2b3c.tmp" << 30 << false;
     QTest::newRow("nine digits") << "test.ini.1ffffffff.tmp" << 120 << false;
     QTest::newRow("upper-case hex") << "test.ini.1A2B.tmp" << 120 << false;
-    QTest::newRow("leading zero") << "test.ini.01.tmp" << 120 << false;
-    QTest::newRow("no digits") << "test.ini..tmp" << 120 << false;
-    QTest::newRow("not hex") << "test.ini.1g.tmp" << 120 << false;
-    QTest::newRow("another file's") << "other.ini.1a.tmp" << 120 << false;
-    QTest::newRow("longer name") << "xtest.ini.1a.tmp" << 120 << false;
-    QTest::newRow("other ending") << "test.ini.1a.tmp~" << 120 << false;
-    QTest::newRow("the file itself") << "test.ini" << 120 << false;
+    QTest::newRow("another file's") << "xtest.ini.1a.tmp" << 120 << false;
     QTest::newRow("folder") << "dir:test.ini.1a.tmp" << 120 << false;
     QTest::newRow("link") << "link:test.ini.1a.tmp" << 120 << false;
-    QTest::newRow("another user's") << "user:test.ini.1a.tmp" << 120 << false;
   }
   void leftoverTemporaryFiles() {
     QFETCH(QString, name);
     QFETCH(int, age);
     QFETCH(bool, removed);
-    const QString kind = name.section(':', 0, -2);
     const QString path = Path(name.section(':', -1));
-    WriteAll(Path(), "[s]\na=1\n");
     WriteAll(Path("target"), "kept");
-    if (kind == "dir")
+    if (name.startsWith("dir:"))
       QVERIFY(QDir().mkpath(path));
-    else if (kind == "link")
-      QVERIFY(QFile::link(Path("target"), path));
-    else if (path != Path())
+    else if (!name.startsWith("link:") || !QFile::link(Path("target"), path))
       WriteAll(path, "left over");
-    if (kind == "user" && ::chown(QFile::encodeName(path).constData(), 4242, 4242) != 0)
-      QSKIP("only root can give a file to another user");
-    SetAge(path, age);
+    MakeOld(path, age);
     QCOMPARE(RemoveLeftoverTemporaryFiles(Path()), removed ? 1 : 0);
-    QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
     QCOMPARE(ReadAll(Path("target")), QByteArray("kept"));
     QDir(path).removeRecursively();
     QFile::remove(path);
-  }
-
-  void leftoversOfRealWritesFound() {
-    // Through a link the writes go beside its target; their temporary files are found there.
-    QVERIFY(QDir().mkpath(Path("real")));
-    WriteAll(Path("real/data.ini"), "");
-    QVERIFY(QFile::link(Path("real/data.ini"), Path()));
-    closeErrno = 0;
-    SetTemporaryCloseForTesting(FailingClose);
-    TIniFile(Path()).WriteString("s", "a", "1");
-    SetTemporaryCloseForTesting(nullptr);
-    const QString leftover = QFile::decodeName(closedName);
-    QCOMPARE(QFileInfo(leftover).absolutePath(), QFileInfo(Path("real/x")).absolutePath());
-    WriteAll(leftover, "killed mid-write");
-    SetAge(leftover, 120);
-    QCOMPARE(RemoveLeftoverTemporaryFiles(Path()), 1);
-    QVERIFY(!QFileInfo::exists(leftover));
-    QCOMPARE(TIniFile(Path()).ReadInteger("s", "a", 0), 1);
-    QFile::remove(Path());
-    QDir(Path("real")).removeRecursively();
   }
 
   void newFileTakesTheUmask() {
