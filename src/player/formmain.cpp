@@ -913,6 +913,16 @@ QRect TformMain::PlayerGeometry() const {
   return QRect(pos(), size());
 }
 
+void TformMain::FollowPlaylist(QPoint playerTopLeft, bool snap) {
+  if (snap) {
+    SetPlayerPosition(playerTopLeft);
+    return;
+  }
+  MoveTo(playerTopLeft);
+  DockPlaylist();
+  Know(ksPosition);
+}
+
 void TformMain::SetSongLabel(const QString& text) {
   lablSongName->setText(text);
 }

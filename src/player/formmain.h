@@ -133,6 +133,7 @@ class TformMain : public QWidget, public TPlayerLink {
   bool IsPlaying() const override { return Playing; }
   QRect PlayerGeometry() const override;
   void SetSongLabel(const QString& text) override;
+  void FollowPlaylist(QPoint playerTopLeft, bool snap) override;
   bool IsPlaylistVisible() const override { return ::PlaylistVisible; }
 
  signals:

@@ -347,6 +347,21 @@ void TformPlaylist::resizeEvent(QResizeEvent* event) {
   butnDelete->move(butnDelete->x(), height() - kButtonBottomGap);
 }
 
+// Moves made by a window manager (Alt+drag) or a tool keep the pair docked: the player goes
+// above the playlist, snapping as its own moves do, and the playlist docks under it. The
+// same outside move twice (a window manager that insists on its place) is followed exactly,
+// so there is no tug of war.
+void TformPlaylist::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (!player_ || !isVisible()) return;
+  const QRect player = player_->PlayerGeometry();
+  const QPoint now = pos();
+  if (now == QPoint(player.left(), player.top() + player.height())) return;
+  const bool insisted = now == lastForeignMove_;
+  lastForeignMove_ = now;
+  player_->FollowPlaylist(QPoint(now.x(), now.y() - player.height()), !insisted);
+}
+
 void TformPlaylist::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // A tool window shown before its player window had a native window gets no transient

@@ -95,6 +95,7 @@ class TformPlaylist : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void SetRows(const QVector<TPlaylistEntry>& entries);
@@ -107,4 +108,5 @@ class TformPlaylist : public QWidget {
   TDropHook* dropHook_ = nullptr;
   TDblClickDetector detector_;
   QVector<TPlaylistEntry> shownEntries_;  // the entries the list's rows were made from
+  QPoint lastForeignMove_{-1, -1};        // the last outside move that was answered
 };

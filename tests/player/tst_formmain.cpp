@@ -113,6 +113,8 @@ class TestFormMain : public QObject {
   void lookAheadTakenBackByChanges_data();
   void lookAheadTakenBackByChanges();
   void openThatTakesItsTime();
+  void outsideMovesOfThePlaylistKeepThePair_data();
+  void outsideMovesOfThePlaylistKeepThePair();
 };
 
 void TestFormMain::playWithoutSelectionPlaysFirst() {
@@ -749,6 +751,27 @@ void TestFormMain::openThatTakesItsTime() {
   QVERIFY(rig.dialogs->errors.isEmpty());
   QVERIFY(rig.dialogs->messages.isEmpty());
   QCOMPARE(rig.fake->playCount, 1);
+// A window manager's Alt+drag of the playlist (or a tool's move) takes the player along,
+// snapped as its own moves are; a move it insists on is followed exactly.
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair_data() {
+  QTest::addColumn<QPoint>("moved");
+  QTest::addColumn<QPoint>("player");
+  QTest::newRow("free place") << QPoint(200, 300) << QPoint(200, 184);
+  QTest::newRow("too high for the player") << QPoint(9, 120) << QPoint(0, 0);
+}
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair() {
+  QFETCH(QPoint, moved);
+  QFETCH(QPoint, player);
+  TRig rig(2);
+  const QPoint origin = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
+  rig.main->show();
+  rig.playlist->show();
+  QVERIFY(QTest::qWaitForWindowExposed(rig.playlist.get()));
+  for (const QPoint& expected : {player, moved - QPoint(0, 116)}) {
+    rig.playlist->windowHandle()->setPosition(origin + moved);
+    QTRY_COMPARE(rig.main->pos(), origin + expected);
+    QTRY_COMPARE(rig.playlist->pos(), origin + expected + QPoint(0, 116));
+  }
 }
 
 QTEST_MAIN(TestFormMain)
