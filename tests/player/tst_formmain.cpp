@@ -751,6 +751,8 @@ void TestFormMain::openThatTakesItsTime() {
   QVERIFY(rig.dialogs->errors.isEmpty());
   QVERIFY(rig.dialogs->messages.isEmpty());
   QCOMPARE(rig.fake->playCount, 1);
+}
+
 // A window manager's Alt+drag of the playlist (or a tool's move) takes the player along,
 // snapped as its own moves are; a move it insists on is followed exactly.
 void TestFormMain::outsideMovesOfThePlaylistKeepThePair_data() {
@@ -759,6 +761,7 @@ void TestFormMain::outsideMovesOfThePlaylistKeepThePair_data() {
   QTest::newRow("free place") << QPoint(200, 300) << QPoint(200, 184);
   QTest::newRow("too high for the player") << QPoint(9, 120) << QPoint(0, 0);
 }
+
 void TestFormMain::outsideMovesOfThePlaylistKeepThePair() {
   QFETCH(QPoint, moved);
   QFETCH(QPoint, player);
