@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTest>
 
+#include "audio/diskorder.h"
 #include "audio/lengthscanner.h"
 #include "audio/mpg123sdlengine.h"
 #include "mp3fixtures.h"
@@ -62,6 +63,7 @@ class TestLengthScanner : public QObject {
     QVERIFY(cut.open(QIODevice::WriteOnly) && source.open(QIODevice::ReadOnly));
     cut.write(source.read(200));
     fixtures_.Write("text.mp3", "[playlist]\nFile1=x\n");
+    QVERIFY(!fixtures_.Derived("joined.mp3", {cbr_, vbr_}).isEmpty());
     QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo.mp3")).constData(), 0600), 0);
   }
 
@@ -71,6 +73,7 @@ class TestLengthScanner : public QObject {
     QTest::addColumn<bool>("measurable");
     QTest::newRow("variable, no info frame") << "vbr.mp3" << true;
     QTest::newRow("behind an ID3 tag") << "tagged.mp3" << true;
+    QTest::newRow("two songs joined") << "joined.mp3" << true;
     for (const char* bad : {"missing", "text", "cut", "fifo"})
       QTest::newRow(bad) << QString(bad) + ".mp3" << false;
   }
@@ -82,8 +85,13 @@ class TestLengthScanner : public QObject {
     const QStringList expected =
         measurable ? QStringList{Device(1, mono_), Device(2, Path(name)), Device(3, cbr_)}
                    : QStringList{Device(1, mono_), Device(3, cbr_)};
-    QCOMPARE(rig.ScanAll(jobs), expected);
-    QCOMPARE(rig.ScanAll(jobs), expected);  // again, from memory
+    // In the order the files lie on the disk.
+    auto sorted = [](QStringList list) {
+      list.sort();
+      return list;
+    };
+    QCOMPARE(sorted(rig.ScanAll(jobs)), sorted(expected));
+    QCOMPARE(sorted(rig.ScanAll(jobs)), sorted(expected));  // again, from memory
   }
 
   // The player's open file waits, under another name too, until the player moves on.
@@ -112,6 +120,46 @@ class TestLengthScanner : public QObject {
     QVERIFY(source.open(QIODevice::ReadOnly) && file.write(source.readAll()) > 0);
     file.close();
     QCOMPARE(rig.ScanAll({{1, path}}), QStringList{Device(1, vbr_).replace(vbr_, path)});
+  }
+
+  // Files that cost no read first, then each device's in the order of their places on it;
+  // where the file system gives none, folder by folder in inode order.
+  void diskOrder_data() {
+    QTest::addColumn<QStringList>("files");  // path, then d<device> i<inode> o<offset>, or "free"
+    QTest::addColumn<QString>("order");
+    QTest::newRow("by place, not by name")
+        << QStringList{"a/1 d1 i1 o300", "a/2 d1 i2 o100", "a/3 d1 i3 o200"} << "a/2 a/3 a/1";
+    QTest::newRow("missing and known first")
+        << QStringList{"a/1 d1 i1 o100", "a/2 free", "a/3"} << "a/2 a/3 a/1";
+    QTest::newRow("devices apart")
+        << QStringList{"x/1 d2 i1 o50", "y/1 d1 i1 o10", "x/2 d2 i2 o20"} << "x/2 x/1 y/1";
+    QTest::newRow("no places: folders, inodes")
+        << QStringList{"b/1 d1 i9", "a/1 d1 i3", "b/2 d1 i1", "a/2 d1 i2"} << "b/2 b/1 a/2 a/1";
+  }
+  void diskOrder() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, order);
+    QVector<QString> paths;
+    QHash<QString, TDiskPlace> places;
+    QSet<QString> free;
+    for (const QString& file : files) {
+      const QStringList fields = file.split(' ');
+      paths << fields[0];
+      TDiskPlace& place = places[fields[0]];
+      for (const QString& field : fields.mid(1)) {
+        place.Exists = true;
+        if (field == "free") free << fields[0];
+        if (field[0] == 'd') place.Device = field.mid(1).toInt();
+        if (field[0] == 'i') place.Inode = field.mid(1).toInt();
+        if (field[0] == 'o') place.Offset = field.mid(1).toInt();
+      }
+    }
+    QStringList got;
+    for (const int i : DiskOrder(
+             paths, [&](const QString& path) { return places[path]; },
+             [&](const QString& path) { return free.contains(path); }))
+      got << paths[i];
+    QCOMPARE(got.join(' '), order);
   }
 
   void workerRunsAtIdlePriority() {

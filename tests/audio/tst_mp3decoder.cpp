@@ -1,0 +1,299 @@
+// The decoder's open on MP3 files made with sox and lame: the length a header states against
+// libmpg123's full scan for each kind of file, songs joined end to end played whole (against
+// ffmpeg), seeks without the full scan on the exact sample, the songs' ID3 tags.
+
+#include <mpg123.h>
+
+#include <QProcess>
+#include <QTest>
+
+#include "audio/mp3decoder.h"
+#include "mp3fixtures.h"
+#include "platform/errors.h"
+
+namespace {
+
+// Where lame puts the fields of the Info header of an MPEG-1 stereo frame.
+constexpr int kFramesLastByte = 47;
+constexpr int kLameExtension = 156;
+constexpr int kLamePaddingLow = kLameExtension + 23;
+constexpr int kDecoderDelay = 529;
+
+QVector<int16_t> ReadAll(TMp3Decoder& decoder) {
+  QVector<int16_t> samples;
+  int16_t buffer[2 * 4096];
+  size_t got = 0;
+  while (decoder.Read(buffer, 4096, got) == TMp3Decoder::TRead::More)
+    samples.append(QVector<int16_t>(buffer, buffer + 2 * got));
+  samples.append(QVector<int16_t>(buffer, buffer + 2 * got));
+  return samples;
+}
+
+// The first sample (interleaved index) where a and b differ by more than 1 (libmpg123's mono
+// doubling may differ by 1 after a seek), from a's start and b's offset; -1 when none does.
+qsizetype FirstDifference(const QVector<int16_t>& a, const QVector<int16_t>& b,
+                          qsizetype offset = 0) {
+  for (qsizetype i = 0; i < a.size() && offset + i < b.size(); ++i)
+    if (qAbs(a[i] - b[offset + i]) > 1) return i;
+  return -1;
+}
+
+// The encoder padding the LAME header of a song gives.
+long Padding(const QString& path) {
+  mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+  long padding = -1;
+  if (mpg123_open(handle, QFile::encodeName(path).constData()) == MPG123_OK &&
+      mpg123_getformat(handle, nullptr, nullptr, nullptr) == MPG123_OK)
+    mpg123_getstate(handle, MPG123_ENC_PADDING, &padding, nullptr);
+  mpg123_delete(handle);
+  return padding;
+}
+
+QByteArray Be32(uint32_t v, bool syncSafe) {
+  QByteArray b;
+  for (int shift : {24, 16, 8, 0})
+    b.append(char(syncSafe ? (v >> (shift / 8 * 7)) & 0x7F : (v >> shift) & 0xFF));
+  return b;
+}
+
+// An ID3v2 tag of the given version (3 or 4) holding frames ({id, data}).
+QByteArray Id3v2(int version, const QList<QPair<QByteArray, QByteArray>>& frames) {
+  QByteArray body;
+  for (const auto& [id, data] : frames)
+    body += id + Be32(uint32_t(data.size()), version == 4) + QByteArray(2, 0) + data;
+  return "ID3" + QByteArray(1, char(version)) + QByteArray(2, 0) +
+         Be32(uint32_t(body.size()), true) + body;
+}
+
+QByteArray Picture(char type, const QByteArray& mime, const QByteArray& data) {
+  return QByteArray(1, 0) + mime + QByteArray(1, 0) + QByteArray(1, type) + "cover" +
+         QByteArray(1, 0) + data;
+}
+
+}  // namespace
+
+class TestMp3Decoder : public QObject {
+  Q_OBJECT
+  TMp3Fixtures fixtures_;
+  QMap<QString, TMp3Fixture> songs_;
+  QByteArray jpeg_;
+
+  QString Path(const QString& name) const { return fixtures_.Dir() + "/" + name; }
+  QString Derive(const QString& name, const QStringList& sources,
+                 const std::function<QByteArray(QByteArray)>& edit = {}) {
+    QStringList paths;
+    for (const QString& source : sources) paths << Path(source);
+    return fixtures_.Derived(name, paths, edit);
+  }
+
+ private slots:
+  void initTestCase() {
+    struct TSpec {
+      const char* name;
+      long rate;
+      int channels;
+      QStringList lame;
+    };
+    const QList<TSpec> specs = {
+        {"cbr.mp3", 44100, 2, {"-b", "128"}},    {"vbr.mp3", 44100, 2, {"-V", "2"}},
+        {"abr.mp3", 44100, 2, {"--abr", "160"}}, {"mono.mp3", 44100, 1, {"-m", "m", "-b", "64"}},
+        {"mpeg2.mp3", 22050, 2, {"-b", "64"}},   {"mpeg25.mp3", 11025, 2, {"-b", "32"}},
+        {"48k.mp3", 48000, 2, {"-b", "192"}},    {"noheader.mp3", 44100, 2, {"-V", "2", "-t"}},
+        {"second.mp3", 44100, 2, {"-b", "128"}},
+    };
+    for (const TSpec& spec : specs) {
+      const int64_t frames = spec.rate * 2 + 777 * spec.channels;
+      songs_[spec.name] = fixtures_.Make(spec.name, spec.rate, spec.channels, frames, spec.lame);
+      QVERIFY(!songs_[spec.name].path.isEmpty());
+    }
+    songs_["tagged.mp3"] = songs_["cbr.mp3"];
+    QVERIFY(!fixtures_.WithId3Tag("tagged.mp3", Path("cbr.mp3"), 64 * 1024).isEmpty());
+    const QByteArray id3v1 = "TAG" + QByteArray(125, 'x');
+    const QByteArray ape = "APETAGEX" +
+                           QByteArray::fromHex(
+                               "d0070000"
+                               "20000000"
+                               "00000000"
+                               "00000000") +
+                           QByteArray(8, 0);
+    const QByteArray lyrics = "LYRICSBEGININD0000210000021LYRICS200";
+    songs_["tail.mp3"] = songs_["vbr.mp3"];
+    Derive("tail.mp3", {"vbr.mp3"}, [&](QByteArray b) { return b + lyrics + ape + id3v1; });
+    Derive("nolame.mp3", {"cbr.mp3"}, [](QByteArray b) {
+      b[kLameExtension] = 0;
+      return b;
+    });
+    Derive("badcrc.mp3", {"cbr.mp3"}, [](QByteArray b) {
+      b[kLamePaddingLow] = char(b[kLamePaddingLow] ^ 1);
+      return b;
+    });
+    Derive("overcount.mp3", {"nolame.mp3"}, [](QByteArray b) {
+      b[kFramesLastByte] = char(b[kFramesLastByte] + 1);
+      return b;
+    });
+    Derive("cut.mp3", {"cbr.mp3"}, [](QByteArray b) { return b.left(b.size() * 2 / 3); });
+    Derive("joined.mp3", {"cbr.mp3", "second.mp3"});
+    Derive("joined3.mp3", {"cbr.mp3", "vbr.mp3", "second.mp3"});
+    Derive("joinednoheader.mp3", {"cbr.mp3", "noheader.mp3"});
+    jpeg_ = QByteArray::fromHex("ffd8ffe000104a46494600") + QByteArray(3000, 'j') +
+            QByteArray::fromHex("ffd9");
+  }
+
+  // The header's length where it may be trusted, the full scan's otherwise: the same, frame for
+  // frame, and what the decoder then plays.
+  void lengthFromHeader_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<bool>("asEncoded");  // the encoder's input, exactly
+    QTest::newRow("CBR, Info header") << "cbr.mp3" << true << true;
+    QTest::newRow("VBR -V 2, Xing header") << "vbr.mp3" << true << true;
+    QTest::newRow("ABR") << "abr.mp3" << true << true;
+    QTest::newRow("mono") << "mono.mp3" << true << true;
+    QTest::newRow("MPEG-2 22.05 kHz") << "mpeg2.mp3" << true << true;
+    QTest::newRow("MPEG-2.5 11.025 kHz") << "mpeg25.mp3" << true << true;
+    QTest::newRow("48 kHz") << "48k.mp3" << true << true;
+    QTest::newRow("behind a 64 KiB ID3v2 tag") << "tagged.mp3" << true << true;
+    QTest::newRow("Lyrics3, APE, ID3v1 at the end") << "tail.mp3" << true << true;
+    QTest::newRow("Info header, no LAME extension") << "nolame.mp3" << true << false;
+    QTest::newRow("LAME checksum broken") << "badcrc.mp3" << false << false;
+    QTest::newRow("count one frame too many") << "overcount.mp3" << false << false;
+    QTest::newRow("VBR without header") << "noheader.mp3" << false << false;
+    QTest::newRow("cut short") << "cut.mp3" << false << false;
+    QTest::newRow("two songs joined") << "joined.mp3" << false << false;
+  }
+  void lengthFromHeader() {
+    QFETCH(QString, name);
+    QFETCH(bool, trusted);
+    QFETCH(bool, asEncoded);
+    TMp3Decoder decoder(Path(name));
+    const TMp3Decoder scanned(Path(name), {.FullScan = true});
+    QCOMPARE(decoder.LengthFromHeader(), trusted);
+    QVERIFY(!scanned.LengthFromHeader());
+    QCOMPARE(decoder.LengthFrames(), scanned.LengthFrames());
+    if (asEncoded) QCOMPARE(decoder.LengthFrames(), songs_[name].inputFrames);
+    const QVector<int16_t> played = ReadAll(decoder);
+    QCOMPARE(played.size() / 2, decoder.LengthFrames());
+    if (!decoder.Joined()) QCOMPARE(FirstDifference(played, DecodeAll(Path(name))), -1);
+  }
+
+  // Every frame of the joined songs is heard, trimmed at the start of the first and the end of
+  // the last only. ffmpeg decodes them alike but keeps the last song's padding.
+  void joinedSongsPlayWhole_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("two") << "joined.mp3"
+                         << "second.mp3";
+    QTest::newRow("three, VBR in the middle") << "joined3.mp3"
+                                              << "second.mp3";
+    QTest::newRow("the last without header") << "joinednoheader.mp3"
+                                             << "";
+  }
+  void joinedSongsPlayWhole() {
+    QFETCH(QString, name);
+    QFETCH(QString, last);
+    TMp3Decoder decoder(Path(name));
+    QVERIFY(decoder.Joined());
+    const QVector<int16_t> played = ReadAll(decoder);
+    const QVector<int16_t> ffmpeg = DecodeWithFfmpeg(Path(name));
+    QVERIFY(!ffmpeg.isEmpty());
+    QCOMPARE(played.size() / 2, decoder.LengthFrames());
+    const long kept = last.isEmpty() ? 0 : Padding(Path(last)) - kDecoderDelay;
+    QCOMPARE(ffmpeg.size() / 2 - played.size() / 2, kept);
+    QCOMPARE(FirstDifference(played, ffmpeg), -1);
+  }
+
+  // libmpg123 without the full scan reads ahead to the target: each seek lands on the sample.
+  void seeksLandOnTheSample_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"cbr.mp3", "vbr.mp3", "mono.mp3", "mpeg25.mp3", "tagged.mp3", "joined3.mp3"})
+      QTest::newRow(name) << QString(name);
+  }
+  void seeksLandOnTheSample() {
+    QFETCH(QString, name);
+    TMp3Decoder whole(Path(name));
+    const QVector<int16_t> reference = ReadAll(whole);
+    TMp3Decoder decoder(Path(name));
+    QCOMPARE(decoder.LengthFromHeader(), !decoder.Joined());
+    const int64_t length = decoder.LengthFrames();
+    for (const int64_t frame : {length / 2, int64_t(1), length - 100, int64_t(1153), int64_t(0),
+                                int64_t(575), length * 9 / 10}) {
+      QVERIFY(decoder.Seek(frame));
+      QCOMPARE(decoder.Tell(), frame);
+      int16_t buffer[2 * 2000];
+      size_t got = 0;
+      decoder.Read(buffer, 2000, got);
+      QCOMPARE(int64_t(got), std::min<int64_t>(2000, length - frame));
+      const QVector<int16_t> read(buffer, buffer + 2 * got);
+      QVERIFY2(FirstDifference(read, reference, 2 * frame) == -1,
+               qPrintable(QString::number(frame)));
+    }
+  }
+
+  void tags_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("artists");
+    QTest::addColumn<QString>("album");
+    QTest::addColumn<int>("track");
+    QTest::addColumn<QByteArray>("cover");
+    const QString wav = Path("tags.wav");
+    QVERIFY(QProcess::execute(
+                "sox", {"-n", "-r", "44100", "-c", "2", wav, "synth", "1", "sine", "440"}) == 0);
+    const QString cover = fixtures_.Write("cover.jpg", jpeg_);
+    QVERIFY(
+        QProcess::execute("lame", {"--quiet", "--tt", "Title", "--ta", "Artist", "--tl", "Album",
+                                   "--tn", "3/12", "--ti", cover, wav, Path("lame.mp3")}) == 0);
+    QVERIFY(QProcess::execute("lame", {"--quiet", "--tt", "Old", "--ta", "Band", "--tl", "Disc",
+                                       "--tn", "7", "--id3v1-only", wav, Path("v1.mp3")}) == 0);
+    QTest::newRow("lame: ID3v2 with a cover")
+        << Path("lame.mp3") << "Title" << QStringList{"Artist"} << "Album" << 3 << jpeg_;
+    QTest::newRow("ID3v1 only") << Path("v1.mp3") << "Old" << QStringList{"Band"} << "Disc" << 7
+                                << QByteArray();
+    const QByteArray v24 = Id3v2(4, {{"TIT2", "\3Caf\xc3\xa9"},
+                                     {"TPE1", QByteArray("\3Alpha\0Beta", 11)},
+                                     {"TALB", QByteArray("\1\xff\xfe"
+                                                         "A\0l\0b\0\xfc\0",
+                                                         11)},
+                                     {"TRCK", QByteArray("\0 12/12", 7)},
+                                     {"APIC", Picture(4, "image/png", "back")},
+                                     {"APIC", Picture(3, "image/jpeg", jpeg_)}});
+    QTest::newRow("ID3v2.4: two artists, the front cover of two pictures")
+        << Derive("v24.mp3", {"cbr.mp3"}, [&](QByteArray b) { return v24 + b; })
+        << QString::fromUtf8("Caf\xc3\xa9") << QStringList{"Alpha", "Beta"}
+        << QString::fromLatin1("Alb\xfc") << 12 << jpeg_;
+    const QByteArray v23 =
+        Id3v2(3, {{"TPE1", QByteArray("\0AC/DC / Guest", 14)},
+                  {"APIC", Picture(3, "image/jpeg", QByteArray(17 << 20, 'x'))}});
+    QTest::newRow("ID3v2.3: artists split at \" / \", a 17 MiB cover dropped")
+        << Derive("v23.mp3", {"cbr.mp3"}, [&](QByteArray b) { return v23 + b; }) << ""
+        << QStringList{"AC/DC", "Guest"} << "" << 0 << QByteArray();
+    // A frame that claims more than the tag holds, and one of absurd size.
+    QByteArray broken =
+        Id3v2(3, {{"TIT2", QByteArray("\0Kept", 5)}, {"TALB", QByteArray("\0Lost", 5)}});
+    broken.replace(10 + 15 + 4, 4, Be32(0x7fffff00, false));
+    QTest::newRow("ID3v2 with a broken frame")
+        << Derive("broken.mp3", {"cbr.mp3"}, [&](QByteArray b) { return broken + b; }) << "Kept"
+        << QStringList() << "" << 0 << QByteArray();
+  }
+  void tags() {
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QFETCH(QStringList, artists);
+    QFETCH(QString, album);
+    QFETCH(int, track);
+    QFETCH(QByteArray, cover);
+    const TMp3Decoder decoder(path);
+    const TSongTags& tags = decoder.Tags();
+    QCOMPARE(tags.Title, title);
+    QCOMPARE(tags.Artists, artists);
+    QCOMPARE(tags.Album, album);
+    QCOMPARE(tags.TrackNumber, track);
+    QCOMPARE(tags.Cover, cover);
+    QCOMPARE(tags.CoverMime, cover.isEmpty() ? QString() : QString("image/jpeg"));
+    QVERIFY(TMp3Decoder(path, {.ReadTags = false}).Tags().IsEmpty());
+  }
+};
+
+QTEST_MAIN(TestMp3Decoder)
+#include "tst_mp3decoder.moc"
