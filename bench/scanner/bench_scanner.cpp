@@ -380,7 +380,7 @@ int main(int argc, char** argv) {
   // 3. A recorder of its own on a playlist of songs it has not seen, stopped mid-batch.
   std::vector<double> stops;
   for (int round = 0; round < (part("stop") ? kStopRounds : 0); ++round) {
-    const QStringList batch = Links(QString("scanner-stop%1").arg(round), 200, Song(180));
+    const QStringList batch = Links(QString("scanner-stop%1").arg(round), 2000, Song(180));
     QFile::remove(programDir.filePath("lastplay.dat"));
     TPlaylistFile().AppendEntries(batch, TAppendOrder::FileFirst);
     TLengthRecorder stopping;

@@ -122,42 +122,34 @@ class TestLengthScanner : public QObject {
     QCOMPARE(rig.ScanAll({{1, path}}), QStringList{Device(1, vbr_).replace(vbr_, path)});
   }
 
-  // Files that cost no read first, then each device's in the order of their places on it;
-  // where the file system gives none, folder by folder in inode order.
+  // Files that cost no read first, then device by device by their places on it; without
+  // places, folder by folder in inode order. Each file: path, then device inode offset, or free.
   void diskOrder_data() {
-    QTest::addColumn<QStringList>("files");  // path, then d<device> i<inode> o<offset>, or "free"
+    QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("order");
-    QTest::newRow("by place, not by name")
-        << QStringList{"a/1 d1 i1 o300", "a/2 d1 i2 o100", "a/3 d1 i3 o200"} << "a/2 a/3 a/1";
-    QTest::newRow("missing and known first")
-        << QStringList{"a/1 d1 i1 o100", "a/2 free", "a/3"} << "a/2 a/3 a/1";
-    QTest::newRow("devices apart")
-        << QStringList{"x/1 d2 i1 o50", "y/1 d1 i1 o10", "x/2 d2 i2 o20"} << "x/2 x/1 y/1";
-    QTest::newRow("no places: folders, inodes")
-        << QStringList{"b/1 d1 i9", "a/1 d1 i3", "b/2 d1 i1", "a/2 d1 i2"} << "b/2 b/1 a/2 a/1";
+    QTest::newRow("by place") << QStringList{"a/1 1 1 300", "a/2 1 2 100", "a/3 free", "x/1 2 1 50",
+                                             "a/4 1 3 200"}
+                              << "a/3 a/2 a/4 a/1 x/1";
+    QTest::newRow("no places") << QStringList{"b/1 1 9 -1", "a/1 1 3 -1", "b/2 1 1 -1",
+                                              "a/2 1 2 -1"}
+                               << "b/2 b/1 a/2 a/1";
   }
   void diskOrder() {
     QFETCH(QStringList, files);
     QFETCH(QString, order);
+    QHash<QString, QStringList> fields;
     QVector<QString> paths;
-    QHash<QString, TDiskPlace> places;
-    QSet<QString> free;
-    for (const QString& file : files) {
-      const QStringList fields = file.split(' ');
-      paths << fields[0];
-      TDiskPlace& place = places[fields[0]];
-      for (const QString& field : fields.mid(1)) {
-        place.Exists = true;
-        if (field == "free") free << fields[0];
-        if (field[0] == 'd') place.Device = field.mid(1).toInt();
-        if (field[0] == 'i') place.Inode = field.mid(1).toInt();
-        if (field[0] == 'o') place.Offset = field.mid(1).toInt();
-      }
-    }
+    for (const QString& file : files)
+      fields[paths.emplaceBack(file.section(' ', 0, 0))] = file.split(' ');
+    auto place = [&](const QString& path) {
+      const QStringList f = fields[path];
+      TDiskPlace p{true, dev_t(f.value(1).toInt()), ino_t(f.value(2).toInt()), {}};
+      if (f.value(3).toInt() >= 0) p.Offset = f.value(3).toInt();
+      return p;
+    };
     QStringList got;
-    for (const int i : DiskOrder(
-             paths, [&](const QString& path) { return places[path]; },
-             [&](const QString& path) { return free.contains(path); }))
+    for (const int i :
+         DiskOrder(paths, place, [&](const QString& path) { return fields[path][1] == "free"; }))
       got << paths[i];
     QCOMPARE(got.join(' '), order);
   }
