@@ -309,6 +309,7 @@ TMp3Decoder::TMp3Decoder(const QString& fileName, TMp3OpenOptions options)
   ::posix_fadvise(reader_->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   rate_ = rate;
   lengthFrames_ = length;
+  openedSize_ = st.st_size;
 
   // 6.
   if (readTags) ReadTags();
@@ -381,9 +382,16 @@ TMp3Decoder::TRead TMp3Decoder::Read(int16_t* out, size_t frames, size_t& got) {
     return rate == rate_ ? TRead::More : TRead::End;
   }
   if (result == MPG123_OK) return TRead::More;
-  if (result == MPG123_DONE && reader_->error == 0) {
-    // Shorter than scanned: the file was cut while it was open.
-    return Tell() + kFrameSlack >= lengthFrames_ ? TRead::End : TRead::Failed;
+  if (reader_->error != 0) return TRead::Failed;
+  // Where the full scan would have stopped, a length from the header goes on: frames that do
+  // not decode end the song there, as they would have ended the scan.
+  if (result == MPG123_DONE || (result == MPG123_ERR && lengthFromHeader_)) {
+    if (Tell() + kFrameSlack >= lengthFrames_) return TRead::End;
+    // Shorter than measured: the file was cut while it was open, or (a length from the header)
+    // damaged frames ended it early, which the song survives.
+    struct stat st;
+    const bool cut = ::fstat(reader_->fd, &st) != 0 || st.st_size < openedSize_;
+    return cut || !lengthFromHeader_ ? TRead::Failed : TRead::End;
   }
   return TRead::Failed;
 }

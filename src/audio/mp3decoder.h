@@ -70,5 +70,6 @@ class TMp3Decoder {
   // libmpg123's gapless mode trims.
   int64_t skipFrames_ = -1;
   bool lengthFromHeader_ = false;
+  int64_t openedSize_ = 0;
   TSongTags tags_;
 };

@@ -193,6 +193,21 @@ class TestMp3Decoder : public QObject {
     }
   }
 
+  // Frames that do not decode (a damaged middle) end a song measured from its header where they
+  // would have ended the full scan: the song ends, nothing failed.
+  void damagedSongEndsEarly() {
+    TMp3Decoder decoder(Derive("damaged.mp3", {"vbr.mp3"}, [](QByteArray b) {
+      return b.replace(b.size() / 2, 8000, QByteArray(8000, 0));
+    }));
+    QVERIFY(decoder.LengthFromHeader());
+    int16_t buffer[2 * 4096];
+    size_t got = 0, played = 0;
+    TMp3Decoder::TRead read;
+    while ((read = decoder.Read(buffer, 4096, got)) == TMp3Decoder::TRead::More) played += got;
+    QCOMPARE(read, TMp3Decoder::TRead::End);
+    QVERIFY(int64_t(played + got) < decoder.LengthFrames() * 3 / 4);
+  }
+
   // Title|artists|album|track|cover's MIME type and size.
   void tags_data() {
     QTest::addColumn<QString>("path");
