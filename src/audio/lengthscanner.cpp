@@ -122,8 +122,8 @@ struct TLengthScanner::TShared {
   }
 
   // The worker:
-  // 1. lower its own priorities; put each new batch in disk order
-  // 2. take the next job; a missing file is dropped
+  // 1. lower its own priorities
+  // 2. put a new batch in disk order, then take the next job; a missing file is dropped
   // 3. the busy file's job waits
   // 4. a file seen before, unchanged, answers from memory; else 5. it is scanned
   // 6. the result goes to the owner, unless Stop came meanwhile

@@ -343,6 +343,7 @@ std::optional<TJoinedSongs> FindJoinedSongs(const TMp3Layout& layout, const TByt
   while (joined.Songs < kMaxSongs) {
     // 1. A song starts at, after any tags: its first frame must belong to the stream.
     at = SkipTagsBetweenSongs(source, at, layout.AudioEnd);
+    if (at + 4 > layout.AudioEnd) break;
     const int64_t got =
         source(at, head.data(), std::min<int64_t>(kHeadBytes, layout.AudioEnd - at));
     if (got < 4) break;
