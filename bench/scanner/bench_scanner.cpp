@@ -290,9 +290,9 @@ void RunBatch(const QString& programDir, const QString& playing, const QStringLi
       "priority leaves the processor to them)\n",
       static_cast<long long>(songs.size()), qPrintable(what), how, seconds, targetSeconds,
       seconds * 1000 / songs.size(), cpu / 1e9, 100.0 * cpu / 1e9 / seconds, scanCpu / 1e9,
-      scanCpu / 1e6 / songs.size(), guiCpu / 1e9, (cpu - scanCpu - guiCpu) / 1e9,
-      recorder.Commits(), recorder.Written(), shortestGapMs, std::max(0.0, othersCores),
-      sysconf(_SC_NPROCESSORS_ONLN));
+      scanCpu / 1e6 / songs.size(), guiCpu / 1e9,
+      std::max<int64_t>(0, cpu - scanCpu - guiCpu) / 1e9, recorder.Commits(), recorder.Written(),
+      shortestGapMs, std::max(0.0, othersCores), sysconf(_SC_NPROCESSORS_ONLN));
   if (underrunsBefore && underrunsAfter)
     std::printf("  underruns of the playing song: %lld (target 0)%s\n",
                 *underrunsAfter - *underrunsBefore, stillPlaying ? "" : " -- it stopped playing");
