@@ -38,6 +38,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -151,17 +152,20 @@ void SayReady() {
   std::fflush(stdout);
 }
 
-// The floor of bench_engine; plays until killed, telling where it is now and then.
+// Where a playing child's song is, and when: asked for on standard input, so that answering
+// costs the child no wake-ups in between.
+void SayPos(int64_t ms) {
+  std::printf("pos %lld %lld\n", (long long)ms, (long long)NowNs());
+  std::fflush(stdout);
+}
+
+// The floor of bench_engine; plays until killed.
 int RunFloor(const QString& path) {
   TFloorPlayer floor;
   if (!floor.Start(path)) return 1;
   SayReady();
-  for (int i = 0; i < 240; ++i) {
-    SleepMs(250);
-    std::printf("pos %lld %lld\n", (long long)(floor.FramesPlayed() * 1000 / 44100),
-                (long long)NowNs());
-    std::fflush(stdout);
-  }
+  char line[16];
+  while (std::fgets(line, sizeof line, stdin)) SayPos(floor.FramesPlayed() * 1000 / 44100);
   return 0;
 }
 
@@ -176,13 +180,12 @@ int RunProgram(int argc, char** argv, const QString& dir) {
   windows.formPlaylist->boxPlaylist->SetItemIndex(0);
   windows.formMain->PlayClick(windows.formMain->Play);
   if (!WaitPlaying(*windows.formMain)) Fail("the program does not play");
-  // Where the song is, now and then, for the pace.
-  QTimer pace;
-  QObject::connect(&pace, &QTimer::timeout, [&] {
-    std::printf("pos %d %lld\n", windows.formMain->Mp3MediaPlayer->Position(), (long long)NowNs());
-    std::fflush(stdout);
+  QSocketNotifier asked(0, QSocketNotifier::Read);
+  QObject::connect(&asked, &QSocketNotifier::activated, [&] {
+    char line[16];
+    if (::read(0, line, sizeof line) <= 0) asked.setEnabled(false);
+    SayPos(windows.formMain->Mp3MediaPlayer->Position());
   });
-  pace.start(250);
   QTimer::singleShot(0, SayReady);
   QTimer::singleShot(60000, &app, &QCoreApplication::quit);
   const int result = app.exec();
@@ -600,13 +603,18 @@ struct TPlaySample {
   long long underruns = -1;
 };
 
-// The last "pos <ms> <ns>" line a child printed so far: where its song was, and when.
+// Where a child's song is now, and when, as it answers.
 struct TPos {
   int64_t ms = -1, ns = 0;
 };
-TPos LastPos(QProcess& child, QByteArray& out) {
-  while (child.waitForReadyRead(100)) out += child.readAllStandardOutput();
-  out += child.readAllStandardOutput();
+TPos AskPos(QProcess& child, QByteArray& out) {
+  out.clear();
+  child.write("p\n");
+  child.waitForBytesWritten(1000);
+  while (!out.contains("pos ") || !out.endsWith('\n')) {
+    if (!child.waitForReadyRead(2000)) break;
+    out += child.readAllStandardOutput();
+  }
   TPos pos;
   const qsizetype at = out.lastIndexOf("pos ");
   if (at < 0) return pos;
@@ -638,21 +646,21 @@ std::pair<TPlaySample, TPlaySample> MeasurePlaying(const QProcessEnvironment& en
     if (!outs[i].contains("ready")) Fail("a playing child did not start playing");
   }
   SleepMs(kWarmupMs);
-  const TPos floorFrom = LastPos(floor, outs[0]), programFrom = LastPos(program, outs[1]);
+  const TPos floorFrom = AskPos(floor, outs[0]), programFrom = AskPos(program, outs[1]);
   const int64_t f0 = TasksCpuNs(floor.processId()), p0 = TasksCpuNs(program.processId());
   SleepMs(kWindowMs);
   std::pair<TPlaySample, TPlaySample> samples;
   samples.first.cpuMs = (TasksCpuNs(floor.processId()) - f0) / 1e6;
   samples.second.cpuMs = (TasksCpuNs(program.processId()) - p0) / 1e6;
-  samples.first.pace = Pace(floorFrom, LastPos(floor, outs[0]));
-  samples.second.pace = Pace(programFrom, LastPos(program, outs[1]));
+  samples.first.pace = Pace(floorFrom, AskPos(floor, outs[0]));
+  samples.second.pace = Pace(programFrom, AskPos(program, outs[1]));
   samples.second.rssKb = StatusKb(program.processId(), "VmRSS:");
   samples.second.hwmKb = StatusKb(program.processId(), "VmHWM:");
   if (floor.state() != QProcess::Running || program.state() != QProcess::Running)
     Fail("a playing child ended early");
   EndChild(floor);
   EndChild(program);
-  samples.second.underruns = UnderrunsIn(outs[1] + program.readAllStandardOutput());
+  samples.second.underruns = UnderrunsIn(program.readAllStandardOutput());
   return samples;
 }
 

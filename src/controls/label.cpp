@@ -1,5 +1,6 @@
 #include "controls/label.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -22,7 +23,9 @@ void TLabel::setText(const QString& text) {
   // With a name of its own set, the label tells assistive technology nothing itself.
   QLabel::setText(text);
   FitWidth();
-  if (nameChangeTimer_.interval() > 0 && !nameChangeTimer_.isActive()) TellText();
+  // Nobody listening: nothing to tell, and no timer to wake the program for it.
+  if (nameChangeTimer_.interval() > 0 && !nameChangeTimer_.isActive() && QAccessible::isActive())
+    TellText();
 }
 
 void TLabel::SetNameChangeInterval(int ms) {
