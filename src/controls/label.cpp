@@ -20,6 +20,8 @@ TLabel::TLabel(const QString& text, QWidget* parent) : QLabel(parent) {
 }
 
 void TLabel::setText(const QString& text) {
+  // The read-out is given its text twice a second; measuring it costs as much as drawing it.
+  if (text == this->text()) return;
   // With a name of its own set, the label tells assistive technology nothing itself.
   QLabel::setText(text);
   FitWidth();
