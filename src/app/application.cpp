@@ -13,7 +13,18 @@
 #include "platform/fonts.h"
 #include "platform/screenfit.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+namespace {
+// What the platform plugin reads as it starts, so set before the application object exists.
+// The windows are small and repaint small pieces twice a second while a song plays: X shared
+// memory saves nothing there, and each flush through it costs a wake-up for the server's
+// completion event.
+int& PrepareDisplay(int& argc) {
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+  return argc;
+}
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(PrepareDisplay(argc), argv) {
   LoadDesignFonts();
   installEventFilter(new TScreenFit(this));
   InstallAccessibility();

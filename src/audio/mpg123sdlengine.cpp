@@ -34,13 +34,14 @@ int64_t NowNs() {
       .count();
 }
 
-// About 40 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
-// Stop and a seek still take effect within one buffer, well before anyone notices. Always a
+// About 50 ms, near what SDL's own players use: each buffer is a wake-up of the audio thread,
+// so fewer cost less, while Pause, Stop and a seek still take effect within one buffer, well
+// before anyone notices. Always a
 // whole number of milliseconds: SDL's dummy and disk drivers pace themselves by sleeping a
 // buffer's length in whole milliseconds, so a buffer of 11.6 ms (slept as 11) would run them
 // 5 % fast.
 int BufferFramesFor(long rate) {
-  for (long ms : {40, 50, 30, 20, 25, 10})
+  for (long ms : {50, 40, 30, 20, 25, 10})
     if (rate * ms % 1000 == 0) return int(rate * ms / 1000);
   return 1024;
 }
