@@ -398,6 +398,7 @@ void TformMain::PlayClick(QObject*) {
     }
     Mp3MediaPlayer->Play();
     Playing = true;
+    emit SongStarted();
     SetTitle();
   } catch (const EBrimtoneError&) {
     // 7.
