@@ -119,7 +119,8 @@ void TWindowsAdapter::DeleteSelected() {
 void TWindowsAdapter::PlaySelected() {
   // As a double click on the row does.
   if (!playlist_ || playlist_->boxPlaylist->ItemIndex() < 0) return;
-  if (player_->Playing) player_->StopClick(playlist_->boxPlaylist);
+  // After a song failed to start nothing plays, and there is nothing to stop.
+  if (State() != TPlaybackState::Stopped) player_->StopClick(playlist_->boxPlaylist);
   player_->PlayClick(playlist_->boxPlaylist);
 }
 

@@ -107,6 +107,7 @@ class TestMpris : public QObject {
     for (const char* read : {"PlaybackStatus", "CanSeek", "Metadata"})
       row("failed", "Get", {kPlayer, read}, "answer=ok,errors=,status=Stopped,meta.mpris:length=");
     row("failed", "clicks", {}, "errors=,status=Stopped,meta.xesam:title=1.mp3");
+    row("failed", "OpenUri", {"@/new%20song.mp3"}, "answer=ok,song=new song.mp3,errors=");
     row("failed", "Next", {}, "answer=ok,reply=before the box,errors=,status=Stopped");
     row("repeat file", "song ends", {}, "song=2.mp3,pos=0,id=new");
     row("repeat file", "Previous", {}, "song=2.mp3,pos=0,id=new");

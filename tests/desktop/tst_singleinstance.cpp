@@ -145,8 +145,10 @@ class TestSingleInstance : public QObject {
     connect(&first, &TSingleInstance::Received, &desktop, &TDesktopIntegration::ApplyBytes);
     std::unique_ptr<TLaterStart> later;
     rig.dialogs->whileShown = [&](const QString&) {
-      QTRY_VERIFY_WITH_TIMEOUT(later->thread->isFinished(), 10000);
-      QTest::qWait(300);  // the socket of the sender gone is deleted here
+      QEventLoop box;  // as a box's own: the sender goes away and its socket is deleted here
+      QTimer::singleShot(1000, &box, &QEventLoop::quit);
+      box.exec();
+      QVERIFY(later->thread->isFinished());
     };
     TInstanceRequest request;
     for (const QString& path : {rig.dir.File(song), rig.Song(1)}) {
