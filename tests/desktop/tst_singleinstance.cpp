@@ -145,6 +145,8 @@ class TestSingleInstance : public QObject {
     connect(&first, &TSingleInstance::Received, &desktop, &TDesktopIntegration::ApplyBytes);
     std::unique_ptr<TLaterStart> later;
     rig.dialogs->whileShown = [&](const QString&) {
+      for (const QLocalSocket* socket : first.findChildren<QLocalSocket*>())
+        QCOMPARE(socket->state(), QLocalSocket::UnconnectedState);  // done with before the box
       QEventLoop box;  // as a box's own: the sender goes away and its socket is deleted here
       QTimer::singleShot(1000, &box, &QEventLoop::quit);
       box.exec();
