@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -15,9 +16,13 @@ void SleepMs(int ms);
 double Median(std::vector<double> values);  // 0 for none
 
 QString BenchDir();
-// seconds of stereo pink noise over a tone at rate, CBR 192 kbps; made once with sox and lame.
+// seconds of stereo pink noise over a tone at rate, CBR kbps; made once with sox and lame.
 // Exits the program when they cannot be made.
-QString Song(int seconds, int rate = 44100);
+QString Song(int seconds, int rate = 44100, int kbps = 192);
+
+// Opens path on the engine and waits until that is over (the engine opens in the background);
+// false when it could not be opened. Sets the engine's handlers: only opened reports.
+bool OpenAndWait(TMpg123SdlEngine& engine, const QString& path);
 
 // Time from t0 until the engine has handed the current play's first sample to the output;
 // 1e9 (never) when none came within two seconds.
@@ -29,8 +34,12 @@ class TFloorPlayer {
   TFloorPlayer() = default;
   ~TFloorPlayer();
   bool Start(const QString& path);  // false when the file or the output cannot be opened
+  // Frames handed to the output so far (from any thread).
+  int64_t FramesPlayed() const { return frames_.load(std::memory_order_relaxed); }
 
  private:
+  static void Callback(void* userdata, Uint8* stream, int len);
   SDL_AudioDeviceID device_ = 0;
   void* handle_ = nullptr;  // mpg123_handle
+  std::atomic<int64_t> frames_{0};
 };

@@ -72,7 +72,7 @@ int RunFloor(const QString& path) {
 int RunEngine(const QString& path) {
   const int64_t rssBefore = RssKb();
   TMpg123SdlEngine engine;
-  engine.Open(path);
+  if (!OpenAndWait(engine, path)) return 1;
   engine.Play(0, 1);
   SleepMs(kWarmupMs);
   const int64_t cpu0 = ThreadsCpuNs();
@@ -96,15 +96,14 @@ int64_t ThreadCpuNs() {
 // wall time swings with the machine's load (the file's pages are in the page cache either way).
 void BenchOpen(const QString& five, const QString& sixty) {
   TMpg123SdlEngine engine;
-  engine.Open(five);  // SDL and the device start here, not in the figures below
+  OpenAndWait(engine, five);  // SDL and the device start here, not in the figures below
   for (const auto& [name, path, target] :
        {std::tuple{"5-minute", five, 25.0}, std::tuple{"60-minute", sixty, 100.0}}) {
     std::vector<double> wall, cpu;
     for (int i = 0; i < 9; ++i) {
       engine.Close();
       const int64_t t0 = NowNs(), c0 = ThreadCpuNs();
-      engine.Open(path);
-      if (engine.Length() <= 0) std::exit(1);
+      if (!OpenAndWait(engine, path) || engine.Length() <= 0) std::exit(1);
       wall.push_back((NowNs() - t0) / 1e6);
       cpu.push_back((ThreadCpuNs() - c0) / 1e6);
     }
@@ -135,7 +134,7 @@ double HeardAfterMs(TMpg123SdlEngine& engine, int64_t t0) {
 void BenchLatency(const QString& song) {
   TMpg123SdlEngine engine;
   engine.Prepare();
-  engine.Open(song);
+  OpenAndWait(engine, song);
   std::vector<double> rest, open, seek, pause, stop;
   for (int i = 0; i < 12; ++i) {
     WaitAtRest(engine);
@@ -228,7 +227,7 @@ void PrintWakeups(const char* what) {
 void BenchWakeups(const QString& song) {
   TMpg123SdlEngine engine;
   engine.Prepare();
-  engine.Open(song);
+  OpenAndWait(engine, song);
   SleepMs(2000);
   PrintWakeups("with a song open, nothing played yet");
   engine.Play(0, 1);
@@ -241,11 +240,11 @@ void BenchWakeups(const QString& song) {
 // Songs of another rate reopen the output device at that rate; what that costs Open and Play.
 void BenchRateChange(const QString& song44, const QString& song48) {
   TMpg123SdlEngine engine;
-  engine.Open(song44);
+  OpenAndWait(engine, song44);
   std::vector<double> open, play;
   for (int i = 0; i < 10; ++i) {
     const int64_t t0 = NowNs();
-    engine.Open(i % 2 ? song44 : song48);
+    OpenAndWait(engine, i % 2 ? song44 : song48);
     open.push_back((NowNs() - t0) / 1e6);
     const int64_t t1 = NowNs();
     engine.Play(0, 1);

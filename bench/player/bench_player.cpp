@@ -3,13 +3,20 @@
 //      floor that only decodes with libmpg123 inside an SDL callback with 2048-frame buffers;
 //      resident memory with a 10,000-entry playlist; ring underruns. Three rounds; the CPU
 //      time of all threads of each child is read from the outside (/proc/PID/task/*/schedstat).
+//      Both play through SDL's disk driver into /dev/null, which keeps real time; the pace of
+//      each (seconds of audio per second of wall time over the window) is printed beside.
 //   2. From the triggering click on a playlist row (the third left-button click on the selected
 //      row, real mouse events to the list) to the first sample handed to the output, for a
 //      5-minute MP3 whose entry has no length yet, in a 10,000-entry playlist.
 //   3. CPU per drag step of the player window: snap, move both windows, repaint.
 //   4. Wake-ups per second of every thread over 10 s with nothing playing and while paused
 //      (voluntary and involuntary context switches from /proc/PID/task/*/status).
-//   5. The silence between songs in repeat-playlist mode, captured by SDL's disk driver.
+//   5. Gapless: three songs cut from one sweep, played through with no repeating, in
+//      repeat-file and in repeat-playlist mode, captured by SDL's disk driver: the samples
+//      between one song and the next against the songs' own decoding, and the longest silence.
+//   6. The GUI thread's time in Play for a 20-minute 48 MB song, and the longest time between
+//      two repaints of the windows while a read of a song is held for 2 s (opening it, and
+//      while it plays).
 //
 // Run it from a plain shell: it starts its own X server (Xvfb -displayfd) and runs every part
 // in child processes on that display, with SDL's dummy audio driver. An existing DISPLAY is
@@ -18,6 +25,7 @@
 // benchmark makes and uses the same files).
 
 #include <fcntl.h>
+#include <mpg123.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -32,8 +40,10 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -45,6 +55,7 @@
 
 #include "app/application.h"
 #include "app/startup.h"
+#include "audio/mp3decoder.h"
 #include "audio/mpg123sdlengine.h"
 #include "benchkit.h"
 #include "controls/dtlistbox.h"
@@ -131,17 +142,26 @@ long long UnderrunsIn(const QByteArray& out) {
   return out.mid(at + 10).split('\n').value(0).trimmed().toLongLong();
 }
 
+bool WaitPlaying(TformMain& player) {
+  return QTest::qWaitFor([&] { return player.Playing; }, 10000);
+}
+
 void SayReady() {
   std::printf("ready\n");
   std::fflush(stdout);
 }
 
-// The floor of bench_engine; plays until killed.
+// The floor of bench_engine; plays until killed, telling where it is now and then.
 int RunFloor(const QString& path) {
   TFloorPlayer floor;
   if (!floor.Start(path)) return 1;
   SayReady();
-  SleepMs(60000);
+  for (int i = 0; i < 240; ++i) {
+    SleepMs(250);
+    std::printf("pos %lld %lld\n", (long long)(floor.FramesPlayed() * 1000 / 44100),
+                (long long)NowNs());
+    std::fflush(stdout);
+  }
   return 0;
 }
 
@@ -155,7 +175,14 @@ int RunProgram(int argc, char** argv, const QString& dir) {
   if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
   windows.formPlaylist->boxPlaylist->SetItemIndex(0);
   windows.formMain->PlayClick(windows.formMain->Play);
-  if (!windows.formMain->Playing) Fail("the program does not play");
+  if (!WaitPlaying(*windows.formMain)) Fail("the program does not play");
+  // Where the song is, now and then, for the pace.
+  QTimer pace;
+  QObject::connect(&pace, &QTimer::timeout, [&] {
+    std::printf("pos %d %lld\n", windows.formMain->Mp3MediaPlayer->Position(), (long long)NowNs());
+    std::fflush(stdout);
+  });
+  pace.start(250);
   QTimer::singleShot(0, SayReady);
   QTimer::singleShot(60000, &app, &QCoreApplication::quit);
   const int result = app.exec();
@@ -176,7 +203,7 @@ int RunIdle(int argc, char** argv, const QString& dir, bool paused) {
   if (paused) {
     windows.formPlaylist->boxPlaylist->SetItemIndex(0);
     windows.formMain->PlayClick(windows.formMain->Play);
-    if (!windows.formMain->Playing) Fail("the program does not play");
+    if (!WaitPlaying(*windows.formMain)) Fail("the program does not play");
     QTest::qWait(1000);
     windows.formMain->PauseClick(windows.formMain->Pause);
     if (!windows.formMain->Paused) Fail("the program does not pause");
@@ -188,22 +215,166 @@ int RunIdle(int argc, char** argv, const QString& dir, bool paused) {
   return result;
 }
 
-// Plays the playlist in repeat-playlist mode for ms with SDL's disk driver writing to the file
-// named by SDL_DISKAUDIOFILE.
-int RunGap(int argc, char** argv, const QString& dir, int ms) {
+// Plays the playlist from its first row in the given repeat mode for up to ms (or until it
+// stops) with SDL's disk driver writing to the file named by SDL_DISKAUDIOFILE.
+int RunGapless(int argc, char** argv, const QString& dir, int mode, int ms) {
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   SetProgramDir(dir);
   TWindows windows;
   CreateWindows(windows);
   if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
-  windows.formMain->itemRepeatPlaylist->trigger();
+  TformMain& player = *windows.formMain;
+  QAction* item = mode == 1   ? player.itemRepeatFile
+                  : mode == 2 ? player.itemRepeatPlaylist
+                              : player.itemRepeatNone;
+  item->trigger();
   windows.formPlaylist->boxPlaylist->SetItemIndex(0);
-  windows.formMain->PlayClick(windows.formMain->Play);
-  if (!windows.formMain->Playing) Fail("the program does not play");
-  QTest::qWait(ms);
-  windows.formMain->StopClick(windows.formMain->Stop);
-  PrintUnderruns(*windows.formMain);
+  player.PlayClick(player.Play);
+  if (!WaitPlaying(player)) Fail("the program does not play");
+  TMpg123SdlEngine& engine = RealEngine(player);
+  QTest::qWaitFor([&] { return engine.FirstAudioTimeNs() != 0; }, 5000);
+  const int64_t first = engine.FirstAudioTimeNs();
+  QTest::qWaitFor([&] { return !player.Playing; }, ms);
+  std::printf("wall %lld\n", (long long)((NowNs() - first) / 1'000'000));
+  player.StopClick(player.Stop);
+  std::printf("joins %llu\n", (unsigned long long)engine.Joins());
+  PrintUnderruns(player);
+  DestroyWindows(windows);
+  return 0;
+}
+
+// QApplication with the time spent in events for one object summed up: what the GUI thread
+// does for a song's open when it completes.
+int64_t ThreadCpuNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+class TTimedApplication : public TApplication {
+ public:
+  using TApplication::TApplication;
+  QObject* watched = nullptr;
+  double watchedMs = 0, watchedCpuMs = 0;
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (receiver != watched) return TApplication::notify(receiver, event);
+    const int64_t t0 = NowNs(), c0 = ThreadCpuNs();
+    const bool result = TApplication::notify(receiver, event);
+    watchedMs += (NowNs() - t0) / 1e6;
+    watchedCpuMs += (ThreadCpuNs() - c0) / 1e6;
+    return result;
+  }
+};
+
+int RunOpen(int argc, char** argv, const QString& dir) {
+  TTimedApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  SetProgramDir(dir);
+  TWindows windows;
+  CreateWindows(windows);
+  TformMain& player = *windows.formMain;
+  if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
+  QTest::qWait(600);  // the output readied at start has closed again
+  app.watched = player.Mp3MediaPlayer;
+  std::vector<double> inPlay, inClick, cpu;
+  for (int run = 0; run < 9; ++run) {
+    windows.formPlaylist->boxPlaylist->SetItemIndex(run % 2);
+    app.watchedMs = app.watchedCpuMs = 0;
+    const int64_t t0 = NowNs(), c0 = ThreadCpuNs();
+    player.PlayClick(player.Play);
+    const double click = (NowNs() - t0) / 1e6, clickCpu = (ThreadCpuNs() - c0) / 1e6;
+    if (!WaitPlaying(player)) Fail("the program does not play");
+    inClick.push_back(click);
+    inPlay.push_back(click + app.watchedMs);
+    cpu.push_back(clickCpu + app.watchedCpuMs);
+    QTest::qWait(200);
+    player.StopClick(player.Stop);
+    QTest::qWait(100);
+  }
+  std::printf(
+      "GUI thread's time in Play for a 20-minute 48 MB song (the click, and the steps once it is "
+      "open): median %.2f ms, worst %.2f ms (target <= 2 ms); CPU median %.2f ms; in the click "
+      "itself: median %.2f ms\n",
+      Median(inPlay), *std::max_element(inPlay.begin(), inPlay.end()), Median(cpu),
+      Median(inClick));
+  DestroyWindows(windows);
+  return 0;
+}
+
+// Holds the first read of a song file on a thread other than the GUI's for 2 s once armed.
+std::atomic<bool> stallArmed{false}, stallHeld{false};
+Qt::HANDLE guiThread = nullptr;
+void StallHook() {
+  if (QThread::currentThreadId() == guiThread || !stallArmed.exchange(false)) return;
+  stallHeld = true;
+  SleepMs(2000);
+  stallHeld = false;
+}
+
+class TPaintTimes : public QObject {
+ public:
+  std::vector<int64_t> times;
+  QList<QObject*> windows;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && windows.contains(watched)) times.push_back(NowNs());
+    return false;
+  }
+  // The longest time between two paints of the windows after t0.
+  double LongestGapMs(int64_t t0) const {
+    int64_t last = t0, worst = 0;
+    for (const int64_t t : times) {
+      if (t < t0) continue;
+      worst = std::max(worst, t - last);
+      last = t;
+    }
+    return worst / 1e6;
+  }
+};
+
+int RunStall(int argc, char** argv, const QString& dir) {
+  TApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  SetProgramDir(dir);
+  guiThread = QThread::currentThreadId();
+  SetSongReadHook(&StallHook);
+  TWindows windows;
+  CreateWindows(windows);
+  TformMain& player = *windows.formMain;
+  if (!QTest::qWaitForWindowExposed(windows.formPlaylist.get())) Fail("playlist window not shown");
+  TPaintTimes paints;
+  paints.windows = {windows.formMain.get(), windows.formPlaylist.get()};
+  app.installEventFilter(&paints);
+  // Both windows asked to repaint every 10 ms, as a drag or a busy screen would.
+  QTimer repaint;
+  QObject::connect(&repaint, &QTimer::timeout, [&] {
+    windows.formMain->update();
+    windows.formPlaylist->update();
+  });
+  repaint.start(10);
+  QTest::qWait(300);
+
+  // A song whose open is held.
+  windows.formPlaylist->boxPlaylist->SetItemIndex(0);
+  stallArmed = true;
+  int64_t t0 = NowNs();
+  player.PlayClick(player.Play);
+  QTest::qWait(2300);
+  const double opening = paints.LongestGapMs(t0);
+  const bool heldOpen = !player.Playing || !stallArmed;
+  if (!WaitPlaying(player)) Fail("the program does not play");
+  // A read held while the song plays (the decoder's next read of the file).
+  stallArmed = true;
+  if (!QTest::qWaitFor([] { return stallHeld.load(); }, 30000)) Fail("no read was held");
+  t0 = NowNs();
+  QTest::qWait(2200);
+  const double playing = paints.LongestGapMs(t0);
+  std::printf(
+      "longest time between two repaints of the windows while a read is held for 2 s: opening "
+      "the song %.1f ms%s, while it plays %.1f ms (target <= 50 ms)\n",
+      opening, heldOpen ? "" : " (NO READ HELD)", playing);
+  app.removeEventFilter(&paints);
+  player.StopClick(player.Stop);
   DestroyWindows(windows);
   return 0;
 }
@@ -238,9 +409,11 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
     const int64_t t0 = NowNs();
     QTest::mouseClick(surface, Qt::LeftButton, {}, row1);
     const double clickMs = (NowNs() - t0) / 1e6;
-    if (!player.Playing || player.Mp3MediaPlayer->FileName() != song)
-      Fail("the click did not play");
-    const double ms = WaitFirstAudioMs(*engine, t0);
+    if (player.Mp3MediaPlayer->FileName() != song) Fail("the click did not play");
+    QTest::qWaitFor([&] { return engine->FirstAudioTimeNs() != 0; }, 2000);
+    const int64_t heard = engine->FirstAudioTimeNs();
+    const double ms = heard ? (heard - t0) / 1e6 : 1e9;
+    if (!WaitPlaying(player)) Fail("the click did not play");
     if (ms >= 1e9) Fail("no audio after a click");
     if (run == 0)
       first = ms;
@@ -257,7 +430,7 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
       "(target <= 40 ms)\n",
       kEntries, Median(toAudio), *std::max_element(toAudio.begin(), toAudio.end()), toAudio.size());
   std::printf(
-      "  of which the click's own handling (Open, length written, list refilled, Play): median "
+      "  of which the click's own handling (the open asked for): median "
       "%.1f ms; the first play after start-up (output device opened): %.1f ms\n",
       Median(inClick), first);
   std::printf("  underruns over these plays: %llu (target 0)\n",
@@ -422,9 +595,32 @@ void EndChild(QProcess& child) {
 
 struct TPlaySample {
   double cpuMs = 0;
+  double pace = 0;  // seconds of audio per second of wall time over the window
   int64_t rssKb = 0, hwmKb = 0;
   long long underruns = -1;
 };
+
+// The last "pos <ms> <ns>" line a child printed so far: where its song was, and when.
+struct TPos {
+  int64_t ms = -1, ns = 0;
+};
+TPos LastPos(QProcess& child, QByteArray& out) {
+  while (child.waitForReadyRead(100)) out += child.readAllStandardOutput();
+  out += child.readAllStandardOutput();
+  TPos pos;
+  const qsizetype at = out.lastIndexOf("pos ");
+  if (at < 0) return pos;
+  const QList<QByteArray> fields = out.mid(at).split('\n').value(0).split(' ');
+  if (fields.size() < 3) return pos;
+  pos.ms = fields[1].toLongLong();
+  pos.ns = fields[2].toLongLong();
+  return pos;
+}
+
+double Pace(const TPos& from, const TPos& to) {
+  if (from.ms < 0 || to.ms < 0 || to.ns <= from.ns) return 0;
+  return (to.ms - from.ms) * 1e6 / double(to.ns - from.ns);
+}
 
 // Starts the floor and the program side by side, waits for both to say they play, lets them
 // settle, then reads their threads' CPU time over the same window and the program's resident
@@ -434,39 +630,48 @@ std::pair<TPlaySample, TPlaySample> MeasurePlaying(const QProcessEnvironment& en
   QProcess floor, program;
   StartChild(floor, env, {"--floor", song});
   StartChild(program, env, {"--program", dir});
-  for (QProcess* child : {&floor, &program}) {
-    QByteArray out;
-    while (!out.contains("ready") && child->waitForReadyRead(30000))
-      out += child->readAllStandardOutput();
-    if (!out.contains("ready")) Fail("a playing child did not start playing");
+  QByteArray outs[2];
+  QProcess* children[2] = {&floor, &program};
+  for (int i = 0; i < 2; ++i) {
+    while (!outs[i].contains("ready") && children[i]->waitForReadyRead(30000))
+      outs[i] += children[i]->readAllStandardOutput();
+    if (!outs[i].contains("ready")) Fail("a playing child did not start playing");
   }
   SleepMs(kWarmupMs);
+  const TPos floorFrom = LastPos(floor, outs[0]), programFrom = LastPos(program, outs[1]);
   const int64_t f0 = TasksCpuNs(floor.processId()), p0 = TasksCpuNs(program.processId());
   SleepMs(kWindowMs);
   std::pair<TPlaySample, TPlaySample> samples;
   samples.first.cpuMs = (TasksCpuNs(floor.processId()) - f0) / 1e6;
   samples.second.cpuMs = (TasksCpuNs(program.processId()) - p0) / 1e6;
+  samples.first.pace = Pace(floorFrom, LastPos(floor, outs[0]));
+  samples.second.pace = Pace(programFrom, LastPos(program, outs[1]));
   samples.second.rssKb = StatusKb(program.processId(), "VmRSS:");
   samples.second.hwmKb = StatusKb(program.processId(), "VmHWM:");
   if (floor.state() != QProcess::Running || program.state() != QProcess::Running)
     Fail("a playing child ended early");
   EndChild(floor);
   EndChild(program);
-  samples.second.underruns = UnderrunsIn(program.readAllStandardOutput());
+  samples.second.underruns = UnderrunsIn(outs[1] + program.readAllStandardOutput());
   return samples;
 }
 
-void BenchPlaying(const QProcessEnvironment& env, const QString& song) {
+void BenchPlaying(QProcessEnvironment env, const QString& song) {
   QTemporaryDir dir;
   MakeProgramDir(dir.path());
   WritePlaylist(dir.path(), {{song, 60}});
-  std::vector<double> floors, programs, ratios;
+  // An output that keeps real time: the dummy driver plays our buffers a third slow.
+  env.insert("SDL_AUDIODRIVER", "disk");
+  env.insert("SDL_DISKAUDIOFILE", "/dev/null");
+  std::vector<double> floors, programs, ratios, floorPaces, programPaces;
   int64_t rss = 0, hwm = 0;
   long long underruns = 0;
   for (int round = 0; round < kRounds; ++round) {
     const auto [f, p] = MeasurePlaying(env, song, dir.path());
     floors.push_back(f.cpuMs);
     programs.push_back(p.cpuMs);
+    floorPaces.push_back(f.pace);
+    programPaces.push_back(p.pace);
     ratios.push_back(p.cpuMs / f.cpuMs);
     rss = std::max(rss, p.rssKb);
     hwm = std::max(hwm, p.hwmKb);
@@ -479,7 +684,10 @@ void BenchPlaying(const QProcessEnvironment& env, const QString& song) {
       "s; medians of %d rounds; per-round ratios",
       kWindowMs / 1000, program / 1000, Median(ratios), floor / 1000, kRounds);
   for (double r : ratios) std::printf(" %.2f", r);
-  std::printf(") (target <= 1.3 x); underruns %lld (target 0)\n", underruns);
+  std::printf(
+      ") (target <= 1.3 x); pace, audio s per wall s: program %.3f, floor %.3f (disk "
+      "driver into /dev/null); underruns %lld (target 0)\n",
+      Median(programPaces), Median(floorPaces), underruns);
   std::printf(
       "resident memory, 10,000-entry playlist, playing: %.1f MB (peak %.1f MB; highest of %d "
       "rounds) (target <= 60 MB)\n",
@@ -561,44 +769,139 @@ std::vector<int64_t> SilentRuns(const QByteArray& raw, int64_t minFrames) {
   return runs;
 }
 
-void BenchGap(QProcessEnvironment env) {
+// libmpg123's own decoding of a whole file, gapless, as stereo 16-bit: the reference.
+std::vector<int16_t> Decode(const QString& path) {
+  mpg123_init();
+  mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO | MPG123_GAPLESS, 0);
+  mpg123_format_none(handle);
+  mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  std::vector<int16_t> pcm;
+  if (mpg123_open(handle, QFile::encodeName(path).constData()) == MPG123_OK) {
+    mpg123_scan(handle);
+    std::vector<int16_t> buffer(16384);
+    for (;;) {
+      size_t done = 0;
+      const int result = mpg123_read(handle, buffer.data(), buffer.size() * 2, &done);
+      pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + done / 2);
+      if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+    }
+  }
+  mpg123_delete(handle);
+  return pcm;
+}
+
+// The frame of capture at which song's first 2048 frames start, searched from frame `from` to
+// `to`; -1 when they are not there.
+int64_t FindSong(const std::vector<int16_t>& capture, const std::vector<int16_t>& song,
+                 int64_t from, int64_t to) {
+  const size_t span = std::min<size_t>(song.size(), 4096);
+  const int64_t frames = int64_t(capture.size() / 2);
+  for (int64_t f = std::max<int64_t>(0, from); f <= std::min(to, frames - int64_t(span / 2)); ++f)
+    if (std::equal(song.begin(), song.begin() + span, capture.begin() + 2 * f)) return f;
+  return -1;
+}
+
+void BenchGapless(QProcessEnvironment env) {
   QTemporaryDir dir;
+  dir.setAutoRemove(qEnvironmentVariableIsEmpty("BENCH_KEEP"));
   MakeProgramDir(dir.path());
-  // Tones whose ends fall 5 ms apart, at every point of an output buffer of up to 30 ms: the
-  // silence after a song depends on where in its last buffer it ends.
+  // One 12 s sweep, cut into three songs at points that fall inside MPEG frames.
+  const QString sweep = dir.path() + "/sweep.wav";
+  if (QProcess::execute("sh", {"-c", QString("sox -n -r 44100 -c 2 -b 16 '%1' synth 12 sine "
+                                             "110:3520 sine 165:5280 vol 0.7 2>/dev/null")
+                                         .arg(sweep)}) != 0)
+    Fail("cannot make the sweep");
+  const int64_t cuts[] = {0, 176893, 352777, 529200};
   std::vector<std::pair<QString, int>> songs;
-  for (const char* length : {"1.5", "1.505", "1.51", "1.515", "1.52", "1.525"}) {
-    const QString path = dir.path() + "/tone" + length + ".mp3";
-    const QString command =
-        QString(
-            "sox -r 44100 -c 2 -n -b 16 -t wav - synth %1 sine 440 sine 660 vol 0.7 2>/dev/null "
-            "| lame --quiet -b 192 - '%2'")
-            .arg(length, path);
-    if (QProcess::execute("sh", {"-c", command}) != 0) Fail("cannot make the tones");
+  std::vector<std::vector<int16_t>> decoded;
+  for (int i = 0; i < 3; ++i) {
+    const QString path = dir.path() + QString("/part%1.mp3").arg(i + 1);
+    const QString command = QString(
+                                "sox '%1' -t wav - trim %2s %3s 2>/dev/null | lame --quiet "
+                                "-b 192 - '%4'")
+                                .arg(sweep)
+                                .arg(cuts[i])
+                                .arg(cuts[i + 1] - cuts[i])
+                                .arg(path);
+    if (QProcess::execute("sh", {"-c", command}) != 0) Fail("cannot make the songs");
     songs.push_back({path, 0});
+    decoded.push_back(Decode(path));
+    if (decoded.back().empty()) Fail("cannot decode a song");
   }
   WritePlaylist(dir.path(), songs, int(songs.size()));
-  const QString capture = dir.path() + "/capture.raw";
+  {
+    // Full volume: the samples as decoded.
+    QFile settings(dir.path() + "/settings.ini");
+    if (!settings.open(QIODevice::WriteOnly) || settings.write("[main]\nvolume=65535\n") <= 0)
+      Fail("cannot write the settings");
+  }
   env.insert("SDL_AUDIODRIVER", "disk");
-  env.insert("SDL_DISKAUDIOFILE", capture);
-  QProcess child;
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  child.start(QCoreApplication::applicationFilePath(), {"--gap", dir.path(), "11000"});
-  if (!child.waitForFinished(60000) || child.exitCode() != 0) Fail("the gap child failed");
-  const long long underruns = UnderrunsIn(child.readAllStandardOutput());
-  QFile file(capture);
-  if (!file.open(QIODevice::ReadOnly)) Fail("no capture");
-  std::vector<double> gaps;
-  for (int64_t run : SilentRuns(file.readAll(), 10)) gaps.push_back(run * 1000.0 / 44100);
-  if (gaps.empty()) Fail("no gap between songs found");
-  std::printf(
-      "silence between songs, repeat playlist, disk driver: median %.1f ms, worst %.1f ms over %zu "
-      "changes (",
-      Median(gaps), *std::max_element(gaps.begin(), gaps.end()), gaps.size());
-  for (size_t i = 0; i < gaps.size(); ++i) std::printf("%s%.1f", i ? " " : "", gaps[i]);
-  std::printf(") (target < 30 ms); underruns %lld (target 0)\n", underruns);
-  std::fflush(stdout);
+  struct TCase {
+    const char* name;
+    int mode;
+    std::vector<int> order;
+  };
+  const TCase cases[] = {{"no repeating", 0, {0, 1, 2}},
+                         {"repeat file", 1, {0, 0, 0}},
+                         {"repeat playlist", 2, {0, 1, 2, 0}}};
+  for (const TCase& c : cases) {
+    const QString capture = dir.path() + QString("/capture%1.raw").arg(c.mode);
+    env.insert("SDL_DISKAUDIOFILE", capture);
+    int64_t total = 0;
+    for (int song : c.order) total += int64_t(decoded[song].size() / 2);
+    const int ms = int(total * 1000 / 44100) + 400;
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gapless", dir.path(), QString::number(c.mode), QString::number(ms)});
+    if (!child.waitForFinished(120000) || child.exitCode() != 0) Fail("the gapless child failed");
+    const QByteArray out = child.readAllStandardOutput();
+    const qsizetype wallAt = out.indexOf("wall ");
+    const double wallS =
+        wallAt < 0 ? 0 : out.mid(wallAt + 5).split('\n').value(0).toLongLong() / 1e3;
+    const long long underruns = UnderrunsIn(out);
+    const qsizetype at = out.indexOf("joins ");
+    const long long joins = at < 0 ? -1 : out.mid(at + 6).split('\n').value(0).toLongLong();
+    QFile file(capture);
+    if (!file.open(QIODevice::ReadOnly)) Fail("no capture");
+    const QByteArray raw = file.readAll();
+    std::vector<int16_t> pcm(size_t(raw.size() / 2));
+    memcpy(pcm.data(), raw.constData(), pcm.size() * 2);
+    // Each song where the one before ended: the frames between (negative: lost) and the
+    // samples that differ from its own decoding.
+    QStringList between;
+    int64_t worstBetween = 0, differing = 0;
+    int64_t next = FindSong(pcm, decoded[c.order[0]], 0, 44100 * 3);
+    if (next < 0) Fail("the first song is not in the capture");
+    for (size_t k = 0; k < c.order.size(); ++k) {
+      const std::vector<int16_t>& song = decoded[c.order[k]];
+      int64_t found = next;
+      if (k > 0) {
+        found = FindSong(pcm, song, next - 4096, next + 44100);
+        if (found < 0) {
+          between << "missing";
+          break;
+        }
+        between << QString::number(found - next);
+        worstBetween = std::max(worstBetween, std::abs(found - next));
+      }
+      for (size_t i = 0; i < song.size() && 2 * size_t(found) + i < pcm.size(); ++i)
+        differing += pcm[2 * size_t(found) + i] != song[i];
+      next = found + int64_t(song.size() / 2);
+    }
+    int64_t longest = 0;
+    for (int64_t run : SilentRuns(raw, 2)) longest = std::max(longest, run);
+    std::printf(
+        "gapless, %s (%zu songs cut from one sweep, disk driver): frames between songs against "
+        "their own decoding %s (target 0); samples differing %lld (target 0); longest silence "
+        "between the first and last sound %lld frames (target 0); songs joined %lld; underruns "
+        "%lld; pace %.3f audio s per wall s\n",
+        c.name, c.order.size(), qPrintable(between.join(' ')), (long long)differing,
+        (long long)longest, joins, underruns, wallS > 0 ? (total / 44100.0) / wallS : 0.0);
+    std::fflush(stdout);
+  }
 }
 
 // Runs a child that prints its own figures, and passes them on.
@@ -630,8 +933,13 @@ int main(int argc, char** argv) {
     return RunIdle(argc, argv, QString::fromLocal8Bit(argv[2]), false);
   if (argc == 3 && QByteArray(argv[1]) == "--paused")
     return RunIdle(argc, argv, QString::fromLocal8Bit(argv[2]), true);
-  if (argc == 4 && QByteArray(argv[1]) == "--gap")
-    return RunGap(argc, argv, QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+  if (argc == 5 && QByteArray(argv[1]) == "--gapless")
+    return RunGapless(argc, argv, QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(),
+                      QByteArray(argv[4]).toInt());
+  if (argc == 3 && QByteArray(argv[1]) == "--open")
+    return RunOpen(argc, argv, QString::fromLocal8Bit(argv[2]));
+  if (argc == 3 && QByteArray(argv[1]) == "--stall")
+    return RunStall(argc, argv, QString::fromLocal8Bit(argv[2]));
 
   QCoreApplication app(argc, argv);
   signal(SIGINT, [](int) {  // the X server goes too
@@ -645,13 +953,23 @@ int main(int argc, char** argv) {
   MakeProgramDir(latencyDir.path());
   MakeProgramDir(dragDir.path());
   WritePlaylist(dragDir.path(), {{minute, 60}});
-  const QStringList only = app.arguments().mid(1);  // parts to run: drag latency idle gap cpu
+  // parts to run: drag latency idle gap open stall cpu
+  const QStringList only = app.arguments().mid(1);
   auto wanted = [&](const char* part) { return only.isEmpty() || only.contains(part); };
   if (wanted("idle")) {
     MeasureWakeups(env, {"--rest", dragDir.path()}, "with nothing playing");
     MeasureWakeups(env, {"--paused", dragDir.path()}, "while paused");
   }
-  if (wanted("gap")) BenchGap(env);
+  if (wanted("gap")) BenchGapless(env);
+  if (wanted("open") || wanted("stall")) {
+    // A 20-minute 320 kbps song: 48 MB.
+    const QString long20 = Song(1200, 44100, 320);
+    QTemporaryDir openDir;
+    MakeProgramDir(openDir.path());
+    WritePlaylist(openDir.path(), {{long20, 1200}, {long20, 1200}}, 2);
+    if (wanted("open")) RunReporting(env, {"--open", openDir.path()});
+    if (wanted("stall")) RunReporting(env, {"--stall", openDir.path()});
+  }
   if (wanted("drag")) RunReporting(env, {"--drag", dragDir.path()});
   if (wanted("latency")) RunReporting(env, {"--latency", latencyDir.path(), five});
   if (wanted("cpu")) BenchPlaying(env, minute);

@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 
+#include "app/accessibility.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/fonts.h"
@@ -15,6 +16,7 @@
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   LoadDesignFonts();
   installEventFilter(new TScreenFit(this));
+  InstallAccessibility();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,10 +1,14 @@
 #include "app/startup.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/inifile.h"
+#include "platform/programdir.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/lengthrecorder.h"
@@ -30,6 +34,19 @@ void StartLengthScan(TWindows& windows) {
   QObject::connect(playlist, &TformPlaylist::playlistUpdated, recorder, &TLengthRecorder::Rescan);
   recorder->Rescan();
 }
+
+// Temporary files that a kill or a power cut left beside the two files go, well after both
+// windows are painted and off the GUI thread: nothing waits for it.
+void RemoveLeftoversLater() {
+  const QString settings = SettingsFileName();
+  const QString playlist = PlaylistFileName();
+  QTimer::singleShot(3000, qApp, [settings, playlist] {
+    QThreadPool::globalInstance()->start([settings, playlist] {
+      RemoveLeftoverTemporaryFiles(settings);
+      RemoveLeftoverTemporaryFiles(playlist);
+    });
+  });
+}
 }  // namespace
 
 TWindows::TWindows() = default;
@@ -50,6 +67,7 @@ void CreateWindows(TWindows& windows) {
   TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
   QTimer::singleShot(50, device, [device] { device->Prepare(); });
   StartLengthScan(windows);
+  RemoveLeftoversLater();
 }
 
 void DestroyWindows(TWindows& windows) {

@@ -26,6 +26,9 @@ class TFrameRing {
     return written_.load(std::memory_order_acquire) - read_.load(std::memory_order_acquire);
   }
   size_t Free() const { return Capacity() - Available(); }
+  // Frames written and read since the last Reset: positions in the stream of frames.
+  size_t WrittenTotal() const { return written_.load(std::memory_order_acquire); }
+  size_t ReadTotal() const { return read_.load(std::memory_order_acquire); }
 
   // Producer: the free frames that lie in one piece, to decode straight into.
   std::pair<int16_t*, size_t> WriteRegion() {
@@ -61,6 +64,13 @@ class TFrameRing {
     std::memcpy(out + first * kChannels, samples_.get(), (n - first) * kChannels * sizeof(int16_t));
     read_.store(r + n, std::memory_order_release);
     return n;
+  }
+
+  // Producer, while the consumer is held off: takes back what was written past total (which
+  // the consumer has not read yet).
+  void TruncateTo(size_t total) {
+    if (total >= read_.load(std::memory_order_acquire) && total < written_.load())
+      written_.store(total, std::memory_order_release);
   }
 
   void Reset() {

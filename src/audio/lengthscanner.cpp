@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <thread>
 
+#include "audio/diskorder.h"
 #include "audio/mp3decoder.h"
 
 namespace {
@@ -53,10 +55,11 @@ void LowerThisThreadsPriority() {
   ::syscall(SYS_ioprio_set, kIoprioWhoProcess, tid, kIoprioClassIdle << kIoprioClassShift);
 }
 
-// The length the player's device would report, -1 when the file cannot be decoded.
+// The length the player's device would report, -1 when the file cannot be decoded. The same
+// open as the player's, less its tags: a song with a trusted header costs a few kilobytes.
 qint64 MeasureMs(const QString& path) {
   try {
-    const TMp3Decoder song(path);
+    const TMp3Decoder song(path, {.ReadTags = false});
     return song.Rate() > 0 ? qint64(song.LengthFrames() * 1000 / song.Rate()) : -1;
   } catch (const std::exception&) {
     return -1;
@@ -71,6 +74,9 @@ struct TLengthScanner::TShared {
   std::condition_variable idle;  // the worker put down a job
   std::deque<TLengthJob> queue;
   std::deque<TLengthJob> waiting;  // jobs for the busy file
+  uint64_t batch = 0;              // counts Scan() calls
+  uint64_t orderedBatch = 0;       // the batch the queue was put in disk order for
+  std::atomic<bool> stopping{false};
   QString busyPath;
   bool scanning = false;
   bool quit = false;
@@ -92,9 +98,32 @@ struct TLengthScanner::TShared {
         owner, [o = owner] { o->Deliver(); }, Qt::QueuedConnection);
   }
 
+  // Puts the jobs of a new batch in the order of their places on the disk (DiskOrder), unless
+  // a newer batch came meanwhile. Called and returns with the lock held.
+  void OrderBatchLocked(std::unique_lock<std::mutex>& lock) {
+    const uint64_t ordering = batch;
+    QVector<QString> paths;
+    paths.reserve(qsizetype(queue.size()));
+    for (const TLengthJob& job : queue) paths.append(job.Path);
+    lock.unlock();
+    const QVector<int> order = DiskOrder(
+        paths, &DiskPlaceOf,
+        [this](const QString& path) {
+          const auto it = known.constFind(path);
+          return it != known.constEnd() && Stamp(path) == it->first;
+        },
+        [this] { return stopping.load(std::memory_order_relaxed); });
+    lock.lock();
+    orderedBatch = ordering;
+    if (batch != ordering || queue.size() != size_t(order.size())) return;
+    std::deque<TLengthJob> ordered;
+    for (const int i : order) ordered.push_back(std::move(queue[size_t(i)]));
+    queue.swap(ordered);
+  }
+
   // The worker:
   // 1. lower its own priorities
-  // 2. take the next job; a missing file is dropped
+  // 2. put a new batch in disk order, then take the next job; a missing file is dropped
   // 3. the busy file's job waits
   // 4. a file seen before, unchanged, answers from memory; else 5. it is scanned
   // 6. the result goes to the owner, unless Stop came meanwhile
@@ -107,6 +136,13 @@ struct TLengthScanner::TShared {
       // 2.
       s->wake.wait(lock, [&] { return s->quit || !s->queue.empty(); });
       if (s->quit) break;
+      if (s->orderedBatch != s->batch) {
+        s->scanning = true;
+        s->OrderBatchLocked(lock);
+        s->scanning = false;
+        if (s->quit) break;
+        continue;
+      }
       TLengthJob job = std::move(s->queue.front());
       s->queue.pop_front();
       s->scanning = true;
@@ -171,6 +207,7 @@ void TLengthScanner::Scan(const QVector<TLengthJob>& jobs) {
   if (shared_->quit) return;
   shared_->queue.assign(jobs.begin(), jobs.end());
   shared_->waiting.clear();
+  ++shared_->batch;
   if (jobs.isEmpty()) {
     shared_->drained = true;
     shared_->PostLocked();
@@ -200,6 +237,7 @@ void TLengthScanner::Stop() {
   std::unique_lock lock(shared_->mutex);
   if (shared_->quit) return;
   shared_->quit = true;
+  shared_->stopping.store(true);
   shared_->owner = nullptr;
   shared_->queue.clear();
   shared_->waiting.clear();

@@ -1,6 +1,8 @@
 #pragma once
-// Measures songs' exact lengths in the background, one file at a time, with the same full
-// libmpg123 scan the player makes when it opens a song (TMp3Decoder).
+// Measures songs' exact lengths in the background, one file at a time, with the same open the
+// player makes of a song (TMp3Decoder, tags left unread): a few kilobytes for a song whose header
+// states its length, libmpg123's full scan for the others. Each batch is read in the order its
+// files lie on the disk (DiskOrder), so the disk sweeps across them once.
 //
 // The worker thread runs at the lowest CPU priority (SCHED_IDLE, nice 19) and in the idle I/O
 // class, so it only gets the processor and the disk when nobody else wants them. The file the

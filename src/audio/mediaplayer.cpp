@@ -1,6 +1,9 @@
 #include "audio/mediaplayer.h"
 
 #include <QMetaObject>
+#include <QThread>
+#include <algorithm>
+#include <utility>
 
 #include "audio/mpg123sdlengine.h"
 #include "platform/errors.h"
@@ -19,12 +22,31 @@ TMediaPlayer::TMediaPlayer(QObject* parent) : TMediaPlayer(nullptr, parent) {}
 
 TMediaPlayer::TMediaPlayer(std::unique_ptr<TAudioEngine> engine, QObject* parent)
     : QObject(parent), engine_(EngineOrDefault(std::move(engine))) {
-  // The engine reports from its own threads; the check against the pending Play is made on
-  // the GUI thread, when the notice is handled, so a Play issued meanwhile wins.
-  engine_->SetEndHandler([this](uint64_t playId, TEngineEnd end) {
+  // The engine reports from its own threads; what it reports is checked against the pending
+  // Play or Open on the GUI thread, when the report is handled, so a call made meanwhile wins.
+  TEngineHandlers handlers;
+  handlers.ended = [this](const TPlayEnd& end) {
     QMetaObject::invokeMethod(
-        this, [this, playId, end] { EngineEnded(playId, end); }, Qt::QueuedConnection);
-  });
+        this, [this, end] { EngineEnded(end); }, Qt::QueuedConnection);
+  };
+  handlers.opened = [this](uint64_t openId, const QString& error) {
+    // An engine that knows at once answers inside Open; that is finished when Open returns.
+    if (openId == inlineOpenId_ && QThread::currentThread() == thread()) {
+      inlineResult_ = error;
+      return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, openId, error] { OpenFinished(openId, error); }, Qt::QueuedConnection);
+  };
+  handlers.nextWanted = [this](uint64_t playId) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, playId] {
+          if (playId == pendingPlayId_) emit NextWanted();
+        },
+        Qt::QueuedConnection);
+  };
+  engine_->SetHandlers(std::move(handlers));
 }
 
 TMediaPlayer::~TMediaPlayer() {
@@ -46,15 +68,37 @@ void TMediaPlayer::PostNotice(TMPNotifyValues value) {
 }
 
 void TMediaPlayer::AbortPending() {
+  adopted_ = false;
   if (pendingPlayId_ == 0) return;
   pendingPlayId_ = 0;
   PostNotice(nvAborted);
 }
 
-void TMediaPlayer::EngineEnded(uint64_t playId, TEngineEnd end) {
-  if (playId == 0 || playId != pendingPlayId_) return;  // superseded or aborted meanwhile
+void TMediaPlayer::PostOwedAbort() {
+  if (std::exchange(abortOwed_, false)) PostNotice(nvAborted);
+}
+
+void TMediaPlayer::EngineEnded(const TPlayEnd& end) {
+  if (end.nextPlayId != 0) {
+    // The queued song took over. Told even when a Play came meanwhile: that Play met the
+    // engine already on the new song, so it runs there.
+    if (end.playId < firstPlayOfSong_) return;  // closed since
+    joinedPlayId_ = std::max(pendingPlayId_, end.nextPlayId);
+    joinedFile_ = end.nextFile;
+    pendingPlayId_ = 0;
+    queuedFile_.clear();
+    Deliver(nvSuccessful);
+    if (joinedFile_) {
+      // The end-of-song handling chose something else: the song must not play on unasked.
+      joinedFile_.reset();
+      joinedPlayId_ = 0;
+      engine_->Close();
+    }
+    return;
+  }
+  if (end.playId == 0 || end.playId != pendingPlayId_) return;  // superseded or aborted
   pendingPlayId_ = 0;
-  Deliver(end == TEngineEnd::Finished ? nvSuccessful : nvFailure);
+  Deliver(end.end == TEngineEnd::Finished ? nvSuccessful : nvFailure);
 }
 
 void TMediaPlayer::Deliver(TMPNotifyValues value) {
@@ -62,36 +106,94 @@ void TMediaPlayer::Deliver(TMPNotifyValues value) {
   emit OnNotify(this);
 }
 
-void TMediaPlayer::Open() {
-  if (engine_->State() != TEngineState::Closed) {
-    engine_->Close();
-    AbortPending();
+void TMediaPlayer::Open(TOpenDone done) {
+  pendingOpenId_ = 0;
+  openDone_ = nullptr;
+  abandoned_ = false;
+  adopted_ = false;
+  if (joinedFile_ && *joinedFile_ == fileName_) {
+    // The song that took over without a gap: it is open and playing already.
+    joinedFile_.reset();
+    pendingPlayId_ = std::exchange(joinedPlayId_, 0);
+    adopted_ = true;
+    if (done) done(QString());
+    return;
   }
-  engine_->Open(fileName_);
+  joinedFile_.reset();
+  joinedPlayId_ = 0;
+  queuedFile_.clear();
+  if (pendingPlayId_ != 0) {
+    pendingPlayId_ = 0;
+    abortOwed_ = true;
+  }
+  firstPlayOfSong_ = lastPlayId_ + 1;
+  const uint64_t openId = ++lastOpenId_;
+  pendingOpenId_ = openId;
+  openDone_ = std::move(done);
+  inlineOpenId_ = openId;
+  inlineResult_.reset();
+  engine_->Open(fileName_, openId);
+  inlineOpenId_ = 0;
+  if (inlineResult_) OpenFinished(openId, *std::exchange(inlineResult_, std::nullopt));
+}
+
+void TMediaPlayer::OpenFinished(uint64_t openId, const QString& error) {
+  if (openId == 0 || openId != pendingOpenId_) return;  // superseded meanwhile
+  pendingOpenId_ = 0;
+  TOpenDone done = std::move(openDone_);
+  openDone_ = nullptr;
+  // The closed song's notice follows the open, as it followed the open that waited.
+  PostOwedAbort();
+  if (done) done(error);
+}
+
+void TMediaPlayer::CancelOpen() {
+  if (pendingOpenId_ == 0) return;
+  pendingOpenId_ = 0;
+  openDone_ = nullptr;
+  abandoned_ = true;
+  engine_->Close();
+  PostOwedAbort();
 }
 
 void TMediaPlayer::Close() {
+  joinedFile_.reset();
+  joinedPlayId_ = 0;
+  queuedFile_.clear();
+  firstPlayOfSong_ = lastPlayId_ + 1;
+  if (pendingOpenId_ != 0) {
+    pendingOpenId_ = 0;
+    openDone_ = nullptr;
+    engine_->Close();
+    PostOwedAbort();
+    return;
+  }
+  abandoned_ = false;
   if (engine_->State() == TEngineState::Closed) return;
   engine_->Close();
   AbortPending();
 }
 
 void TMediaPlayer::Play() {
+  const bool fromSet = std::exchange(startPositionSet_, false);
+  if (Quiet()) return;
   RequireOpen();
-  const int64_t from = startPositionSet_ ? startPosition_ : engine_->Position();
-  startPositionSet_ = false;
+  const int64_t from = fromSet ? startPosition_ : engine_->Position();
+  if (std::exchange(adopted_, false) && pendingPlayId_ != 0) {
+    // A song that took over plays on from its start, unless asked to start elsewhere.
+    if (engine_->State() == TEngineState::Playing && (!fromSet || from == 0)) return;
+    engine_->Play(from, pendingPlayId_);
+    return;
+  }
   if (pendingPlayId_ != 0) PostNotice(nvSuperseded);
   pendingPlayId_ = ++lastPlayId_;
-  try {
-    engine_->Play(from, pendingPlayId_);
-  } catch (...) {
-    pendingPlayId_ = 0;  // a Play that never started owes no notice
-    throw;
-  }
+  engine_->Play(from, pendingPlayId_);
 }
 
 void TMediaPlayer::Pause() {
+  if (Quiet()) return;
   RequireOpen();
+  adopted_ = false;
   switch (engine_->State()) {
     case TEngineState::Playing:
       engine_->Pause();
@@ -107,7 +209,9 @@ void TMediaPlayer::Pause() {
 }
 
 void TMediaPlayer::Stop() {
+  if (Quiet()) return;
   RequireOpen();
+  queuedFile_.clear();
   engine_->Stop();
   AbortPending();
 }
@@ -122,16 +226,21 @@ int TMediaPlayer::Position() const {
 }
 
 void TMediaPlayer::SetPosition(int ms) {
+  // The song that ended has made way for the one that took over: nothing to rewind.
+  if (Quiet() || joinedFile_) return;
   RequireOpen();
+  adopted_ = false;
   engine_->Seek(ms);
 }
 
 int TMediaPlayer::Length() const {
+  if (Quiet()) return 0;
   RequireOpen();
   return int(engine_->Length());
 }
 
 TMPModes TMediaPlayer::Mode() const {
+  if (pendingOpenId_ != 0) return mpOpen;
   switch (engine_->State()) {
     case TEngineState::Closed:
       return mpNotReady;
@@ -143,4 +252,16 @@ TMPModes TMediaPlayer::Mode() const {
       return mpPaused;
   }
   return mpNotReady;
+}
+
+void TMediaPlayer::QueueNext(const QString& fileName) {
+  if (!IsOpen() || Quiet()) return;
+  queuedFile_ = fileName;
+  engine_->QueueNext(fileName, ++lastPlayId_);
+}
+
+void TMediaPlayer::DropNext() {
+  if (queuedFile_.isEmpty()) return;
+  queuedFile_.clear();
+  engine_->DropNext();
 }

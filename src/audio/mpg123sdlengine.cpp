@@ -1,11 +1,14 @@
 #include "audio/mpg123sdlengine.h"
 
 #include <pthread.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <optional>
+#include <exception>
+#include <utility>
 
 #include "audio/mp3decoder.h"
 #include "audio/outputvolume.h"
@@ -21,6 +24,9 @@ constexpr int kDeviceCheckMs = 1000;  // how often a playing decoder looks at th
 // How long an idle output stays open: long enough for the next song of a playlist to follow
 // on the same device, short enough that a player at rest soon costs nothing.
 constexpr int kIdleCloseMs = 500;
+// How long before a song's end its successor is asked for: time enough to open it from a
+// slow disk, late enough that changes to the playlist seldom have to take it back.
+constexpr int64_t kLookAheadMs = 10000;
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -28,13 +34,13 @@ int64_t NowNs() {
       .count();
 }
 
-// About 30 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
-// Stop and a seek still take effect within one buffer and the silence padding the end of a
-// song stays short. Always a whole number of milliseconds: SDL's dummy and disk drivers pace
-// themselves by sleeping a buffer's length in whole milliseconds, so a buffer of 11.6 ms
-// (slept as 11) would run them 5 % fast.
+// About 40 ms: each buffer is a wake-up of the audio thread, so fewer cost less, while Pause,
+// Stop and a seek still take effect within one buffer, well before anyone notices. Always a
+// whole number of milliseconds: SDL's dummy and disk drivers pace themselves by sleeping a
+// buffer's length in whole milliseconds, so a buffer of 11.6 ms (slept as 11) would run them
+// 5 % fast.
 int BufferFramesFor(long rate) {
-  for (long ms : {30, 20, 40, 25, 50, 10})
+  for (long ms : {40, 50, 30, 20, 25, 10})
     if (rate * ms % 1000 == 0) return int(rate * ms / 1000);
   return 1024;
 }
@@ -59,24 +65,48 @@ QString NoOutputText() {
   return QStringLiteral("No audio output is available: %1").arg(QString::fromUtf8(SDL_GetError()));
 }
 
+bool IsFile(const QString& path) {
+  struct stat st;
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Work for a thread of its own, which ends when the work does.
+template <typename F>
+void RunJob(F&& work) {
+  std::thread(std::forward<F>(work)).detach();
+}
+
 }  // namespace
 
 // One open song: its decoder is not thread-safe, so every use of it holds the lock.
 struct TMpg123SdlEngine::TSong {
   std::mutex mutex;
   TMp3Decoder decoder;
-  explicit TSong(const QString& fileName) : decoder(fileName) {}
+  QString fileName;
+  explicit TSong(const QString& name) : decoder(name), fileName(name) {}
+};
+
+// What a job reaches the engine through: null once the engine is gone.
+struct TMpg123SdlEngine::TJobGate {
+  std::mutex mutex;
+  TMpg123SdlEngine* engine = nullptr;
 };
 
 TMpg123SdlEngine::TMpg123SdlEngine()
-    : ring_(kRingFrames),
-      decodeBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)),
-      prefillBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)) {
+    : gate_(std::make_shared<TJobGate>()),
+      ring_(kRingFrames),
+      decodeBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)) {
+  gate_->engine = this;
   wake_ = SDL_CreateSemaphore(0);
   decoder_ = std::thread([this] { DecodeLoop(); });
 }
 
 TMpg123SdlEngine::~TMpg123SdlEngine() {
+  {
+    // A job still reading (a stalled disk) finishes on its own and reaches no one.
+    std::lock_guard gate(gate_->mutex);
+    gate_->engine = nullptr;
+  }
   Close();
   {
     std::lock_guard lock(mutex_);
@@ -90,9 +120,9 @@ TMpg123SdlEngine::~TMpg123SdlEngine() {
   // sdl_ goes last: the last engine of the process shuts SDL down.
 }
 
-void TMpg123SdlEngine::SetEndHandler(TEndHandler handler) {
+void TMpg123SdlEngine::SetHandlers(TEngineHandlers handlers) {
   std::lock_guard lock(mutex_);
-  endHandler_ = std::move(handler);
+  handlers_ = std::move(handlers);
 }
 
 // Opens the output once, so the first Open need not (and SDL's start-up cost is paid now);
@@ -111,27 +141,99 @@ void TMpg123SdlEngine::Prepare() {
   SDL_SemPost(wake_);
 }
 
-void TMpg123SdlEngine::Open(const QString& fileName) {
+// ---------------------------------------------------------------------------------------------
+// Opening
+
+void TMpg123SdlEngine::Open(const QString& fileName, uint64_t openId) {
   Close();
-  // The scan reads the whole file: done before taking any lock.
-  auto song = std::make_shared<TSong>(fileName);
+  uint64_t seq;
   {
     std::lock_guard lock(mutex_);
-    // Until an output has been seen to open, Open checks for one, so a missing output is
-    // reported with the song; afterwards Play opens it.
-    if (!outputKnown_ && !device_) {
-      OpenDeviceLocked(song->decoder.Rate());
-      RestAfterLocked(kIdleCloseMs);
+    seq = openSeq_;
+  }
+  // The scan reads the file: on a thread of its own, so nothing waits for the disk.
+  RunJob([gate = gate_, fileName, openId, seq] {
+    std::shared_ptr<TSong> song;
+    QString error;
+    try {
+      song = std::make_shared<TSong>(fileName);
+    } catch (const EBrimtoneError& e) {
+      error = e.Message();
+    } catch (const std::exception& e) {
+      error = QString::fromLocal8Bit(e.what());
     }
-    lengthFrames_ = song->decoder.LengthFrames();
-    songRate_ = song->decoder.Rate();
-    song_ = std::move(song);
-    ++restarts_;
-    state_ = TEngineState::Stopped;
-    frozenFrame_ = 0;
+    std::lock_guard lock(gate->mutex);
+    if (gate->engine) gate->engine->OpenDone(seq, openId, song, error);
+    // A song nobody took closes its file here, after the gate is free again.
+  });
+}
+
+void TMpg123SdlEngine::OpenDone(uint64_t seq, uint64_t openId, std::shared_ptr<TSong>& song,
+                                QString error) {
+  std::function<void(uint64_t, const QString&)> opened;
+  {
+    std::lock_guard lock(mutex_);
+    if (seq != openSeq_) return;  // closed or opened again meanwhile
+    // Until an output has been seen to open, opening checks for one, so a missing output is
+    // reported with the song; afterwards Play opens it.
+    if (song && !outputKnown_ && !device_) {
+      try {
+        OpenDeviceLocked(song->decoder.Rate());
+        RestAfterLocked(kIdleCloseMs);
+      } catch (const EMCIDeviceError& e) {
+        error = e.Message();
+      }
+    }
+    if (error.isEmpty()) {
+      lengthFrames_ = song->decoder.LengthFrames();
+      songRate_ = song->decoder.Rate();
+      song_ = decodeSong_ = std::move(song);
+      ++epoch_;
+      state_ = TEngineState::Stopped;
+      frozenFrame_ = 0;
+    }
+    opened = handlers_.opened;
+  }
+  SDL_SemPost(wake_);
+  if (opened) opened(openId, error);
+}
+
+void TMpg123SdlEngine::CloseLocked() {
+  ++openSeq_;
+  ++startSeq_;
+  ++nextSeq_;
+  starting_ = false;
+  next_.reset();
+  awaitingNext_ = false;
+  if (!song_) return;
+  HaltOutputLocked();
+  UnjoinLocked();
+  next_.reset();
+  song_.reset();
+  decodeSong_.reset();
+  ++epoch_;
+  state_ = TEngineState::Closed;
+  frozenFrame_ = 0;
+  lengthFrames_ = 0;
+  RestAfterLocked(kIdleCloseMs);
+}
+
+void TMpg123SdlEngine::Close() {
+  // The songs close their files here, outside mutex_, or once a read of them is over.
+  std::shared_ptr<TSong> songs[4];
+  {
+    std::lock_guard lock(mutex_);
+    songs[0] = song_;
+    songs[1] = decodeSong_;
+    if (next_) songs[2] = next_->song;
+    if (joined_) songs[3] = joined_->song;
+    CloseLocked();
   }
   SDL_SemPost(wake_);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Output device
 
 // Opens a device at rate, paused; 0 when it cannot (SDL_GetError says why). Touches no member
 // but the callback's address, so it needs no lock.
@@ -186,7 +288,7 @@ void TMpg123SdlEngine::StartOutputLocked() {
     TDeviceLock deviceLock(device_);
     cbPlaying_ = true;
   }
-  startPending_ = false;
+  deviceWait_ = false;
   SDL_PauseAudioDevice(device_, 0);
 }
 
@@ -202,7 +304,7 @@ void TMpg123SdlEngine::RetireDeviceLocked() {
 
 // The callback hands out no more audio once this returns, and a pending start is off.
 void TMpg123SdlEngine::HaltOutputLocked() {
-  startPending_ = false;
+  deviceWait_ = false;
   TDeviceLock deviceLock(device_);
   cbPlaying_ = false;
 }
@@ -211,22 +313,8 @@ void TMpg123SdlEngine::RestAfterLocked(int ms) {
   restUntilNs_ = NowNs() + int64_t(ms) * 1'000'000;
 }
 
-void TMpg123SdlEngine::Close() {
-  std::shared_ptr<TSong> song;
-  {
-    std::lock_guard lock(mutex_);
-    if (!song_) return;
-    HaltOutputLocked();
-    song = std::move(song_);
-    ++restarts_;
-    state_ = TEngineState::Closed;
-    frozenFrame_ = 0;
-    lengthFrames_ = 0;
-    RestAfterLocked(kIdleCloseMs);
-  }
-  SDL_SemPost(wake_);
-  // The song closes its file here, outside mutex_, or once a read of it in progress is over.
-}
+// ---------------------------------------------------------------------------------------------
+// Playing
 
 TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(TSong& song, int16_t* out, size_t frames,
                                                        size_t& got) {
@@ -242,22 +330,112 @@ TMpg123SdlEngine::TChunk TMpg123SdlEngine::DecodeChunk(TSong& song, int16_t* out
   return TChunk::Failed;
 }
 
-void TMpg123SdlEngine::TakeChunkLocked(TChunk chunk) {
+// The decoded song came to its end: the queued song follows it in the ring when it can (the
+// same rate, still there), else this is the play's last frame.
+void TMpg123SdlEngine::TakeChunkLocked(TChunk chunk, bool nextExists) {
   if (chunk == TChunk::More) return;
-  decodeDone_ = true;
-  if (chunk == TChunk::Failed)
+  if (chunk == TChunk::Failed) {
+    decodeDone_ = true;
     decodeFailed_ = true;
-  else
-    endWritten_.store(true, std::memory_order_release);
+    return;
+  }
+  if (!joined_ && next_ && nextExists) {
+    if (next_->song) {
+      if (next_->song->decoder.Rate() == songRate_) {
+        JoinNextLocked();
+        return;
+      }
+    } else if (!next_->failed) {
+      awaitingNext_ = true;  // still opening: it may come in time
+      return;
+    }
+  }
+  decodeDone_ = true;
+  endWritten_.store(true, std::memory_order_release);
 }
 
-// Starts output at fromMs: halts the callback, clears the ring, seeks and decodes the first few
-// buffers, then lets the callback go, so it has audio the next time it runs. seek: only when
-// playing, as the same play; else a new play. The file is read under the song's lock alone.
+// The queued song's frames go into the ring right behind the last frame of the one heard.
+void TMpg123SdlEngine::JoinNextLocked() {
+  joined_ = std::move(next_);
+  next_.reset();
+  awaitingNext_ = false;
+  decodeSong_ = joined_->song;
+  boundary_.store(ring_.WrittenTotal(), std::memory_order_release);
+}
+
+// The ring is refilled anew: a joined song goes back to being queued (from its start).
+void TMpg123SdlEngine::UnjoinLocked() {
+  awaitingNext_ = false;
+  boundary_.store(kNoBoundary);
+  {
+    TDeviceLock deviceLock(device_);
+    cbSwitched_ = false;
+  }
+  decodeSong_ = song_;
+  if (!joined_) return;
+  if (!next_) {
+    next_ = std::move(joined_);
+    next_->rewind = true;
+  }
+  joined_.reset();
+}
+
+// Takes back the joined song's audio not yet heard; false when it is being heard already.
+bool TMpg123SdlEngine::DropJoinedAudioLocked() {
+  if (!joined_) return true;
+  {
+    TDeviceLock deviceLock(device_);
+    if (cbSwitched_) return false;
+    ring_.TruncateTo(boundary_.load());
+  }
+  boundary_.store(kNoBoundary);
+  joined_.reset();
+  decodeSong_ = song_;
+  ++epoch_;  // a chunk of the joined song being decoded now is dropped
+  decodeDone_ = true;
+  endWritten_.store(true, std::memory_order_release);
+  return true;
+}
+
+// Whether the callback has passed into the joined song, and when it handed out its first frame.
+bool TMpg123SdlEngine::SwitchedLocked(int64_t* handedNs) const {
+  if (!joined_) return false;
+  TDeviceLock deviceLock(device_);
+  if (handedNs) *handedNs = cbSwitchNs_;
+  return cbSwitched_;
+}
+
+// The joined song's first sample has been heard: it is the song now, playing as its play.
+void TMpg123SdlEngine::DeclareJoinLocked(std::unique_lock<std::mutex>& lock) {
+  TPlayEnd end{playId_, TEngineEnd::Finished, joined_->playId, joined_->fileName};
+  song_ = std::move(joined_->song);
+  decodeSong_ = song_;
+  joined_.reset();
+  lengthFrames_ = song_->decoder.LengthFrames();
+  playId_ = end.nextPlayId;
+  reportedFrame_ = 0;
+  frozenFrame_ = 0;
+  nextWantedFor_ = 0;
+  boundary_.store(kNoBoundary);
+  {
+    TDeviceLock deviceLock(device_);
+    cbSwitched_ = false;
+  }
+  joins_.fetch_add(1, std::memory_order_relaxed);
+  const auto ended = handlers_.ended;
+  lock.unlock();
+  if (ended) ended(end);
+  lock.lock();
+}
+
+// Starts output at fromMs: halts the callback and clears the ring at once; a job seeks and
+// decodes the first few buffers, then lets the callback go, so it has audio the next time it
+// runs. seek: only when playing, as the same play; else a new play.
 void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
   std::shared_ptr<TSong> song;
   int64_t frame = 0;
   size_t prefill = 0;
+  uint64_t seq = 0;
   {
     std::lock_guard lock(mutex_);
     if (!song_) return;
@@ -269,82 +447,103 @@ void TMpg123SdlEngine::Restart(int64_t fromMs, uint64_t playId, bool seek) {
     if (seek) playId = playId_;
     song = song_;
     HaltOutputLocked();
-    ++restarts_;  // a chunk being read now is dropped
+    UnjoinLocked();
+    ++epoch_;  // a chunk being read now is dropped
     ring_.Reset();
     endWritten_.store(false);
     heardEndNs_.store(0);
     decodeDone_ = false;
     decodeFailed_ = false;
-    prefill = std::min<size_t>(size_t(BufferFramesFor(songRate_)) * 2, kChunkFrames);
-  }
-  auto stopAt = [&] {
-    std::lock_guard lock(mutex_);
-    state_ = TEngineState::Stopped;
-    frozenFrame_ = frame;
-    RestAfterLocked(kIdleCloseMs);
-  };
-  // Held until the prefill is in the ring, so the decoder's next chunk lands behind it.
-  std::lock_guard songLock(song->mutex);
-  if (!song->decoder.Seek(frame)) {
-    stopAt();
-    throw EMCIDeviceError(song->decoder.ErrorText());
-  }
-  TChunk chunk = TChunk::More;
-  size_t filled = 0;
-  for (int n = 0; n < 16 && chunk == TChunk::More && filled < prefill; ++n) {
-    size_t got = 0;
-    chunk = DecodeChunk(*song, prefillBuffer_.get() + filled * TFrameRing::kChannels,
-                        prefill - filled, got);
-    filled += got;
-  }
-  {
-    std::unique_lock lock(mutex_);
-    if (song != song_) return;  // closed meanwhile
-    ring_.Write(prefillBuffer_.get(), filled);
-    TakeChunkLocked(chunk);
-    bool ready = DeviceReadyLocked(songRate_);
-    try {
-      if (!ready && !sdl_.Start()) throw EMCIDeviceError(NoOutputText());
-      // From rest the device opens right here and its first callback already has audio. One to
-      // replace is closed by the decoder first, which then opens the new one.
-      if (!ready && !device_ && !opening_ && closing_ == 0 && retired_.empty()) {
-        OpenDeviceLocked(songRate_);
-        ready = true;
-      }
-    } catch (...) {
-      lock.unlock();
-      stopAt();
-      throw;
-    }
-    playId_ = playId;
-    reportedFrame_ = frame;
+    seq = ++startSeq_;
+    starting_ = true;
+    startFrame_ = frame;
     {
       TDeviceLock deviceLock(device_);
-      cbStartFrame_ = frame;
-      cbNextFrame_ = frame;
-      cbValid_ = false;
       cbFirstNs_ = 0;
     }
+    reportedFrame_ = frame;
+    if (playId != playId_) nextWantedFor_ = 0;
+    playId_ = playId;
     state_ = TEngineState::Playing;
-    if (ready) {
-      StartOutputLocked();
-    } else {
-      RetireDeviceLocked();
-      startPending_ = true;
-    }
+    prefill = std::min<size_t>(size_t(BufferFramesFor(songRate_)) * 2, kChunkFrames);
   }
+  RunJob([gate = gate_, song, frame, seq, prefill] {
+    std::vector<int16_t> buffer(prefill * TFrameRing::kChannels);
+    // Held until the prefill is in the ring, so the decoder's next chunk lands behind it.
+    std::lock_guard songLock(song->mutex);
+    const bool seeked = song->decoder.Seek(frame);
+    TChunk chunk = TChunk::More;
+    size_t filled = 0;
+    for (int n = 0; seeked && n < 16 && chunk == TChunk::More && filled < prefill; ++n) {
+      size_t got = 0;
+      chunk =
+          DecodeChunk(*song, buffer.data() + filled * TFrameRing::kChannels, prefill - filled, got);
+      filled += got;
+    }
+    std::lock_guard lock(gate->mutex);
+    if (gate->engine) gate->engine->StartDone(seq, song, seeked, buffer.data(), filled, chunk);
+  });
+}
+
+void TMpg123SdlEngine::StartDone(uint64_t seq, const std::shared_ptr<TSong>& song, bool seeked,
+                                 const int16_t* prefill, size_t frames, TChunk chunk) {
+  std::unique_lock lock(mutex_);
+  if (seq != startSeq_ || song != song_) return;  // called off or started again meanwhile
+  starting_ = false;
+  auto fail = [&] {
+    HaltOutputLocked();
+    frozenFrame_ = startFrame_;
+    EndPlayLocked(lock, TEngineEnd::Failed);
+  };
+  if (!seeked) {
+    fail();
+    return;
+  }
+  ring_.Write(prefill, frames);
+  TakeChunkLocked(chunk, true);
+  bool ready = DeviceReadyLocked(songRate_);
+  try {
+    if (!ready && !sdl_.Start()) throw EMCIDeviceError(NoOutputText());
+    // From rest the device opens right here and its first callback already has audio. One to
+    // replace is closed by the decoder first, which then opens the new one.
+    if (!ready && !device_ && !opening_ && closing_ == 0 && retired_.empty()) {
+      OpenDeviceLocked(songRate_);
+      ready = true;
+    }
+  } catch (const EMCIDeviceError&) {
+    fail();
+    return;
+  }
+  {
+    TDeviceLock deviceLock(device_);
+    cbStartFrame_ = startFrame_;
+    cbNextFrame_ = startFrame_;
+    cbValid_ = false;
+    cbFirstNs_ = 0;
+    cbSwitched_ = false;
+  }
+  if (ready) {
+    StartOutputLocked();
+  } else {
+    RetireDeviceLocked();
+    deviceWait_ = true;
+  }
+  lock.unlock();
   SDL_SemPost(wake_);
 }
 
 void TMpg123SdlEngine::Play(int64_t fromMs, uint64_t playId) {
   Restart(fromMs, playId, false);
+  SDL_SemPost(wake_);
 }
 
 void TMpg123SdlEngine::Pause() {
   {
     std::lock_guard lock(mutex_);
     if (state_ != TEngineState::Playing) return;
-    frozenFrame_ = CurrentFrameLocked();
+    frozenFrame_ = starting_ ? startFrame_ : CurrentFrameLocked();
+    ++startSeq_;
+    starting_ = false;
     HaltOutputLocked();
     state_ = TEngineState::Paused;
     RestAfterLocked(kIdleCloseMs);
@@ -355,8 +554,15 @@ void TMpg123SdlEngine::Pause() {
 void TMpg123SdlEngine::Stop() {
   {
     std::lock_guard lock(mutex_);
+    ++nextSeq_;
+    if (DropJoinedAudioLocked()) {
+      next_.reset();
+      awaitingNext_ = false;
+    }
     if (state_ == TEngineState::Playing) {
-      frozenFrame_ = CurrentFrameLocked();
+      frozenFrame_ = starting_ ? startFrame_ : CurrentFrameLocked();
+      ++startSeq_;
+      starting_ = false;
       HaltOutputLocked();
     }
     if (state_ != TEngineState::Playing && state_ != TEngineState::Paused) return;
@@ -376,12 +582,81 @@ void TMpg123SdlEngine::Seek(int64_t ms) {
     }
   }
   Restart(ms, 0, true);  // moves the decoder: only a playing song needs that
+  SDL_SemPost(wake_);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The next song
+
+void TMpg123SdlEngine::QueueNext(const QString& fileName, uint64_t nextPlayId) {
+  uint64_t seq;
+  {
+    std::lock_guard lock(mutex_);
+    if (!song_) return;
+    seq = ++nextSeq_;
+    // A joined song not yet heard makes way; one being heard already is followed by this one.
+    DropJoinedAudioLocked();
+    next_ = TNext{seq, fileName, nextPlayId, nullptr, false, false};
+    // The last frame may be in the ring already: while it has not been heard, this one can
+    // still follow it (the callback is held off while the end is taken back).
+    if (decodeDone_ && !decodeFailed_ && !joined_ && state_ == TEngineState::Playing) {
+      TDeviceLock deviceLock(device_);
+      if (heardEndNs_.load() == 0) {
+        decodeDone_ = false;
+        endWritten_.store(false);
+        awaitingNext_ = true;
+      }
+    }
+  }
+  SDL_SemPost(wake_);
+  RunJob([gate = gate_, fileName, seq] {
+    std::shared_ptr<TSong> song;
+    try {
+      song = std::make_shared<TSong>(fileName);
+    } catch (const std::exception&) {
+    }
+    std::lock_guard lock(gate->mutex);
+    if (gate->engine) gate->engine->NextOpened(seq, song);
+  });
+}
+
+void TMpg123SdlEngine::NextOpened(uint64_t seq, std::shared_ptr<TSong>& song) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!next_ || next_->seq != seq) return;
+    if (song)
+      next_->song = std::move(song);
+    else
+      next_->failed = true;
+  }
+  SDL_SemPost(wake_);
+}
+
+void TMpg123SdlEngine::DropNext() {
+  {
+    std::lock_guard lock(mutex_);
+    ++nextSeq_;
+    if (!DropJoinedAudioLocked()) return;  // too late: it is being heard
+    next_.reset();
+    if (awaitingNext_) {
+      awaitingNext_ = false;
+      decodeDone_ = true;
+      endWritten_.store(true, std::memory_order_release);
+    }
+  }
+  SDL_SemPost(wake_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// State
 
 int64_t TMpg123SdlEngine::Position() {
   std::lock_guard lock(mutex_);
   if (state_ == TEngineState::Closed) return 0;
-  return FrameToMs(state_ == TEngineState::Playing ? CurrentFrameLocked() : frozenFrame_);
+  if (state_ != TEngineState::Playing) return FrameToMs(frozenFrame_);
+  if (starting_) return FrameToMs(startFrame_);
+  if (SwitchedLocked()) return FrameToMs(lengthFrames_);  // the end, until the next is declared
+  return FrameToMs(CurrentFrameLocked());
 }
 
 int64_t TMpg123SdlEngine::Length() const {
@@ -444,7 +719,7 @@ int64_t TMpg123SdlEngine::CurrentFrameLocked() {
     TDeviceLock deviceLock(device_);
     frame = HeardFrameLocked(NowNs());
   }
-  reportedFrame_ = std::max(reportedFrame_, frame);
+  reportedFrame_ = std::clamp(frame, reportedFrame_, std::max(reportedFrame_, lengthFrames_));
   return reportedFrame_;
 }
 
@@ -456,8 +731,11 @@ int64_t TMpg123SdlEngine::MsToFrame(int64_t ms) const {
 }
 
 int64_t TMpg123SdlEngine::FrameToMs(int64_t frame) const {
-  return frame * 1000 / songRate_;
+  return songRate_ > 0 ? frame * 1000 / songRate_ : 0;
 }
+
+// ---------------------------------------------------------------------------------------------
+// The audio callback
 
 void TMpg123SdlEngine::AudioCallback(void* userdata, Uint8* stream, int len) {
   static_cast<TMpg123SdlEngine*>(userdata)->Fill(reinterpret_cast<int16_t*>(stream),
@@ -465,6 +743,7 @@ void TMpg123SdlEngine::AudioCallback(void* userdata, Uint8* stream, int len) {
 }
 
 void TMpg123SdlEngine::Fill(int16_t* out, size_t frames) {
+  const size_t readAt = ring_.ReadTotal();
   const size_t got = cbPlaying_ ? ring_.Read(out, frames) : 0;
   ApplyVolume(out, got);
   std::memset(out + got * 2, 0, (frames - got) * 2 * sizeof(int16_t));
@@ -472,13 +751,26 @@ void TMpg123SdlEngine::Fill(int16_t* out, size_t frames) {
   if (got < frames && !endWritten_.load(std::memory_order_acquire))
     underruns_.fetch_add(1, std::memory_order_relaxed);
   const int64_t now = NowNs();
+  bool wake = false;
   if (got > 0) {
     if (!cbValid_) cbFirstNs_ = now;
-    cbBase_ = cbNextFrame_;
+    const size_t boundary = boundary_.load(std::memory_order_acquire);
+    if (!cbSwitched_ && boundary != kNoBoundary && boundary >= readAt && boundary <= readAt + got) {
+      // The joined song starts in this buffer: from here on frames count in it.
+      const int64_t before = int64_t(boundary - readAt);
+      cbSwitched_ = true;
+      cbSwitchNs_ = now + before * 1'000'000'000 / deviceRate_;
+      cbStartFrame_ = 0;
+      cbBase_ = -before;
+      cbNextFrame_ = int64_t(got) - before;
+      wake = true;
+    } else {
+      cbBase_ = cbNextFrame_;
+      cbNextFrame_ += int64_t(got);
+    }
     cbFrames_ = int64_t(got);
     cbTimeNs_ = now;
     cbValid_ = true;
-    cbNextFrame_ += int64_t(got);
   }
   std::atomic_thread_fence(std::memory_order_seq_cst);
   if (got < frames && endWritten_.load(std::memory_order_acquire) && ring_.Available() == 0) {
@@ -486,12 +778,13 @@ void TMpg123SdlEngine::Fill(int16_t* out, size_t frames) {
       const int64_t handedEnd =
           cbValid_ ? cbTimeNs_ + cbFrames_ * 1'000'000'000 / deviceRate_ : now;
       heardEndNs_.store(handedEnd + latencyNs_, std::memory_order_release);
-      SDL_SemPost(wake_);
+      wake = true;
     }
   } else if (ring_.Free() >= kWakeFrames && decoderWaiting_.load() &&
              decoderWaiting_.exchange(false)) {
-    SDL_SemPost(wake_);
+    wake = true;
   }
+  if (wake) SDL_SemPost(wake_);
 }
 
 // Gain is linear: sample x level / 65535 per channel. A new level is reached by a straight
@@ -522,33 +815,42 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
   }
 }
 
-// 1. While a play needs audio and the ring has room: decode a chunk under the song's lock
-//    alone, then put it into the ring unless the play was restarted meanwhile.
-// 2. Once the last frame is in the ring: wait until the callback reports when it will have been
-//    heard, then until that moment; then the song is stopped at its end and Finished is sent.
-// 3. Decoding failed, or the device went away: stop where the listener is, send Failed.
-// 4. Not playing, the device open: close it once it has been idle for kIdleCloseMs.
-// 5. Otherwise sleep until the callback frees half the ring or the GUI thread changes
-//    something; with nothing playing and the device closed, without a timeout.
-// 6. Before all that: close the devices done with.
-// 7. Then open the device a play waits for; when it cannot be opened, the play failed.
+// ---------------------------------------------------------------------------------------------
+// The decoder thread
+
 // Stops the play (halted by the caller) and sends its end to the handler, without mutex_.
 void TMpg123SdlEngine::EndPlayLocked(std::unique_lock<std::mutex>& lock, TEngineEnd end) {
   state_ = TEngineState::Stopped;
   RestAfterLocked(kIdleCloseMs);
-  const uint64_t playId = playId_;
-  TEndHandler handler = endHandler_;
+  const TPlayEnd report{playId_, end, 0, {}};
+  const auto ended = handlers_.ended;
   lock.unlock();
-  if (handler) handler(playId, end);
+  if (ended) ended(report);
   lock.lock();
 }
 
+// 1. The callback passed into the joined song: once its first frame has been heard, the
+//    play ends and the joined song's begins.
+// 2. While a play needs audio and the ring has room: decode a chunk under the song's lock
+//    alone, then put it into the ring unless the ring was refilled meanwhile. At the song's
+//    end the queued song follows, if it can.
+// 3. The song is decoded to its end and its successor still opens: wait for it while the
+//    ring lasts.
+// 4. Nearing the end with no successor queued: ask for one, once a play.
+// 5. Decoding failed, or the device went away: stop where the listener is, send Failed.
+// 6. Once the last frame is in the ring: wait until the callback reports when it will have
+//    been heard, then until that moment; then the song is stopped at its end, Finished sent.
+// 7. Not playing, the device open: close it once it has been idle for kIdleCloseMs.
+// 8. Otherwise sleep until the callback frees half the ring or the GUI thread changes
+//    something; with nothing playing and the device closed, without a timeout.
+// 9. Before all that: close the devices done with,
+// 10. then open the device a play waits for; when it cannot be opened, the play failed.
 void TMpg123SdlEngine::DecodeLoop() {
   pthread_setname_np(pthread_self(), "mp3decode");
   std::unique_lock lock(mutex_);
   for (;;) {
     if (quit_) return;
-    // 6. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
+    // 9. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
     if (!retired_.empty()) {
       const std::vector<SDL_AudioDeviceID> devices = std::move(retired_);
       retired_.clear();
@@ -559,8 +861,8 @@ void TMpg123SdlEngine::DecodeLoop() {
       closing_ = 0;
       continue;
     }
-    // 7.
-    if (startPending_ && state_ == TEngineState::Playing) {
+    // 10.
+    if (deviceWait_ && state_ == TEngineState::Playing) {
       const long rate = songRate_;
       opening_ = true;
       lock.unlock();
@@ -569,16 +871,16 @@ void TMpg123SdlEngine::DecodeLoop() {
       lock.lock();
       opening_ = false;
       if (!device) {
-        if (startPending_) {
+        if (deviceWait_) {
           HaltOutputLocked();
           frozenFrame_ = cbStartFrame_;
           EndPlayLocked(lock, TEngineEnd::Failed);
         }
         continue;
       }
-      if (device_) retired_.push_back(device_);  // cannot happen: a pending start has none
+      if (device_) retired_.push_back(device_);  // cannot happen: a waiting play has none
       InstallDeviceLocked(device, have, rate);
-      if (startPending_ && state_ == TEngineState::Playing && songRate_ == rate)
+      if (deviceWait_ && state_ == TEngineState::Playing && songRate_ == rate)
         StartOutputLocked();
       else
         RestAfterLocked(kIdleCloseMs);
@@ -586,34 +888,79 @@ void TMpg123SdlEngine::DecodeLoop() {
     }
     int waitMs = -1;
     std::optional<TEngineEnd> end;
-    if (state_ == TEngineState::Playing) {
+    if (state_ == TEngineState::Playing && !starting_ && !deviceWait_) {
       // 1.
-      if (!decodeDone_ && ring_.Free() >= kMinDecodeFrames) {
-        const uint64_t restart = restarts_;
-        std::shared_ptr<TSong> song = song_;
+      int64_t handedNs = 0;
+      if (SwitchedLocked(&handedNs)) {
+        const int64_t left = handedNs + latencyNs_ - NowNs();
+        if (left <= 0) {
+          DeclareJoinLocked(lock);
+          continue;
+        }
+        waitMs = int((left + 999'999) / 1'000'000);
+      }
+      // 2.
+      if (!decodeDone_ && !awaitingNext_ && ring_.Free() >= kMinDecodeFrames) {
+        const uint64_t epoch = epoch_;
+        std::shared_ptr<TSong> song = decodeSong_;
+        const bool rewind = joined_ && joined_->rewind;
+        if (rewind) joined_->rewind = false;
+        const QString nextFile = next_ && !joined_ ? next_->fileName : QString();
         const size_t room = std::min(ring_.Free(), kChunkFrames);
         lock.unlock();
         size_t got = 0;
         TChunk chunk;
         {
           std::lock_guard songLock(song->mutex);
+          if (rewind) song->decoder.Seek(0);
           chunk = DecodeChunk(*song, decodeBuffer_.get(), room, got);
         }
+        // The successor must still be there to follow; the look costs no lock.
+        const bool nextExists = chunk == TChunk::End && !nextFile.isEmpty() && IsFile(nextFile);
         song.reset();  // a song closed meanwhile closes its file here, outside mutex_
         lock.lock();
-        // A restart or close meanwhile makes this chunk moot.
-        if (restarts_ == restart) {
+        // A restart, close or take-back meanwhile makes this chunk moot.
+        if (epoch_ == epoch) {
           ring_.Write(decodeBuffer_.get(), got);
-          TakeChunkLocked(chunk);
+          TakeChunkLocked(chunk, nextExists);
         }
         continue;
       }
       // 3.
+      if (awaitingNext_) {
+        if (next_ && next_->song && next_->song->decoder.Rate() == songRate_) {
+          JoinNextLocked();
+          continue;
+        }
+        // Given up on when it failed, went, or the ring is about to run dry.
+        const int64_t leftMs = int64_t(ring_.Available()) * 1000 / std::max(1L, songRate_);
+        const int64_t reserveMs = 2 * int64_t(bufferFrames_) * 1000 / std::max(1L, songRate_);
+        if (!next_ || next_->failed || (next_->song && next_->song->decoder.Rate() != songRate_) ||
+            leftMs <= reserveMs) {
+          awaitingNext_ = false;
+          decodeDone_ = true;
+          endWritten_.store(true, std::memory_order_release);
+          continue;
+        }
+        waitMs = std::max<int>(1, int(std::min<int64_t>(leftMs - reserveMs, kDeviceCheckMs)));
+      }
+      // 4.
+      if (!next_ && !joined_ && nextWantedFor_ != playId_ &&
+          (lengthFrames_ - CurrentFrameLocked()) * 1000 < kLookAheadMs * songRate_) {
+        nextWantedFor_ = playId_;
+        const uint64_t playId = playId_;
+        const auto wanted = handlers_.nextWanted;
+        lock.unlock();
+        if (wanted) wanted(playId);
+        lock.lock();
+        continue;
+      }
+      // 5.
       if (decodeFailed_ || SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
         frozenFrame_ = CurrentFrameLocked();
         end = TEngineEnd::Failed;
       } else if (const int64_t heardEnd = heardEndNs_.load(std::memory_order_acquire)) {
-        // 2.
+        // 6.
         const int64_t left = heardEnd - NowNs();
         if (left <= 0) {
           frozenFrame_ = lengthFrames_;
@@ -621,16 +968,21 @@ void TMpg123SdlEngine::DecodeLoop() {
         } else {
           waitMs = int((left + 999'999) / 1'000'000);
         }
-      } else {
-        waitMs = kDeviceCheckMs;
+      } else if (waitMs < 0) {
+        // Wakes in time to ask for the successor, and to see a device that went away.
+        const int64_t toAsk =
+            (lengthFrames_ - CurrentFrameLocked()) * 1000 / std::max(1L, songRate_) - kLookAheadMs;
+        waitMs = nextWantedFor_ == playId_ || toAsk <= 0
+                     ? kDeviceCheckMs
+                     : int(std::clamp<int64_t>(toAsk, 1, kDeviceCheckMs));
       }
       if (end) {
         HaltOutputLocked();
         EndPlayLocked(lock, *end);
         continue;
       }
-    } else if (device_) {
-      // 4.
+    } else if (state_ != TEngineState::Playing && device_) {
+      // 7.
       const int64_t left = restUntilNs_ - NowNs();
       if (left <= 0) {
         RetireDeviceLocked();
@@ -638,10 +990,11 @@ void TMpg123SdlEngine::DecodeLoop() {
       }
       waitMs = int((left + 999'999) / 1'000'000);
     }
-    // 5. Announce the wait, then look once more: the callback may have freed room just before.
+    // 8. Announce the wait, then look once more: the callback may have freed room just before.
     decoderWaiting_.store(true);
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (state_ == TEngineState::Playing && !decodeDone_ && ring_.Free() >= kWakeFrames) {
+    if (state_ == TEngineState::Playing && !starting_ && !decodeDone_ && !awaitingNext_ &&
+        ring_.Free() >= kWakeFrames) {
       decoderWaiting_.store(false);
       continue;
     }

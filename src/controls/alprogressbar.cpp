@@ -11,6 +11,7 @@
 
 #include "controls/alprogressbar.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -116,11 +117,13 @@ void TALProgressBar::SetDirection(TProgressDirection value) {
 void TALProgressBar::SetMax(int value) {
   Max_ = value;
   Paint();
+  NotifyAccessibleValue();
 }
 
 void TALProgressBar::SetMin(int value) {
   Min_ = value;
   Paint();
+  NotifyAccessibleValue();
 }
 
 void TALProgressBar::SetPercentage(bool value) {
@@ -138,6 +141,18 @@ void TALProgressBar::SetPosition(int value) {
     ~Restore() { flag = true; }
   } restore{RebuildFill_};
   Paint();
+  NotifyAccessibleValue();
+}
+
+void TALProgressBar::RequestValue(int value) {
+  if (OnValueRequest_) OnValueRequest_(value);
+}
+
+void TALProgressBar::NotifyAccessibleValue() {
+  if (!QAccessible::isActive()) return;
+  // The value as a slider reads it: a position outside the range draws as its nearer end.
+  QAccessibleValueChangeEvent event(this, std::clamp(Position_, Min_, std::max(Min_, Max_)));
+  QAccessible::updateAccessibility(&event);
 }
 
 void TALProgressBar::SetPosTextPrefix(const QString& value) {
@@ -356,7 +371,7 @@ void TALProgressBar::DrawBorder() {
   FillBuffer(w - 1, 1, w, h, BorderColor2_);      // right column, y = 1 .. h - 1
 }
 
-void TALProgressBar::DrawPosText(QImage& target) {
+QString TALProgressBar::PosText() const {
   qint64 number = Position_;
   if (Percentage_) {
     // Max = 0 has no percentage: show 0.
@@ -364,7 +379,11 @@ void TALProgressBar::DrawPosText(QImage& target) {
                        : qint64(std::clamp(RoundHalfEven(double(Position_) / double(Max_) * 100.0),
                                            -1e15, 1e15));
   }
-  const QString text = PosTextPrefix_ + QString::number(number) + PosTextSuffix_;
+  return PosTextPrefix_ + QString::number(number) + PosTextSuffix_;
+}
+
+void TALProgressBar::DrawPosText(QImage& target) {
+  const QString text = PosText();
   const QFontMetrics metrics(font());
   const int tw = metrics.horizontalAdvance(text);
   const int th = metrics.height();

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "controls/controlevents.h"
 #include "platform/tcolor.h"
@@ -84,6 +85,23 @@ class TALProgressBar : public QWidget {
   void SetOnClick(TNotifyEvent handler) { OnClick_ = std::move(handler); }
   void SetOnDblClick(TNotifyEvent handler) { OnDblClick_ = std::move(handler); }
 
+  // The position text: PosTextPrefix, the number (Position, or its percentage of Max with
+  // Percentage), PosTextSuffix.
+  QString PosText() const;
+
+  // To assistive technology the bar is a slider: the text it reads as the value (the position
+  // text unless a source is given), the step it moves by, and what a value it asks for does
+  // (nothing without a handler: the bar itself only shows positions).
+  void SetValueTextSource(std::function<QString()> text) { valueText_ = std::move(text); }
+  QString ValueText() const { return valueText_ ? valueText_() : PosText(); }
+  int ValueStep() const { return valueStep_; }
+  void SetValueStep(int step) { valueStep_ = step; }
+  void SetOnValueRequest(std::function<void(int value)> handler) {
+    OnValueRequest_ = std::move(handler);
+  }
+  bool AcceptsValues() const { return bool(OnValueRequest_); }
+  void RequestValue(int value);
+
   // The paint operation: composes the picture in BufferBitmap (rebuilding the cached bar image
   // unless a Position change is being drawn) and copies it to the screen now.
   void Paint();
@@ -115,6 +133,7 @@ class TALProgressBar : public QWidget {
   void TileBarBitmap();
   void FillBuffer(int left, int top, int right, int bottom, TColor color);
   void MouseDown(QMouseEvent* event);
+  void NotifyAccessibleValue();
 
   QImage BufferBitmap_;
   TColor BorderColor1_ = clBtnShadow;
@@ -148,4 +167,7 @@ class TALProgressBar : public QWidget {
   TMouseEvent OnMouseUp_;
   TNotifyEvent OnClick_;
   TNotifyEvent OnDblClick_;
+  std::function<QString()> valueText_;
+  int valueStep_ = 1;
+  std::function<void(int value)> OnValueRequest_;
 };

@@ -19,6 +19,7 @@
 
 #include "controls/dtlistbox.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -75,6 +76,11 @@ void TdtListBox::SetItems(const QStringList& items) {
   UpdateScrollRange();
   verticalScrollBar()->setValue(0);
   viewport()->update();
+  if (QAccessible::isActive()) {
+    accessibleCurrent_ = -2;
+    QAccessibleEvent rows(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&rows);
+  }
 }
 
 void TdtListBox::AddItem(const QString& item) {
@@ -82,6 +88,10 @@ void TdtListBox::AddItem(const QString& item) {
   if (multiSelect_) selected_.push_back(0);
   UpdateScrollRange();
   viewport()->update();
+  if (QAccessible::isActive()) {
+    QAccessibleEvent rows(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&rows);
+  }
 }
 
 void TdtListBox::Clear() {
@@ -109,6 +119,13 @@ void TdtListBox::SetItemIndex(int index) {
   anchor_ = index;
   if (index >= 0) EnsureVisible(index);
   viewport()->update();
+  NotifyAccessibleCurrent();
+}
+
+void TdtListBox::ActivateItem(int index) {
+  if (index < 0 || index >= Count()) return;
+  SetItemIndex(index);
+  if (OnItemActivate_) OnItemActivate_(this);
 }
 
 bool TdtListBox::Selected(int index) const {
@@ -127,6 +144,7 @@ void TdtListBox::SetSelected(int index, bool selected) {
     itemIndex_ = -1;
   }
   viewport()->update();
+  NotifyAccessibleCurrent();
 }
 
 int TdtListBox::SelCount() const {
@@ -600,6 +618,7 @@ void TdtListBox::keyPressEvent(QKeyEvent* event) {
 
 void TdtListBox::SelectionChanged() {
   QPointer<TdtListBox> self(this);
+  NotifyAccessibleCurrent();
   if (OnClick_) OnClick_(this);
   if (self) HintAfterSelectionChange();
 }
@@ -607,6 +626,23 @@ void TdtListBox::SelectionChanged() {
 void TdtListBox::focusInEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusInEvent(event);
   viewport()->update();
+  // The key focus is on the current item.
+  accessibleCurrent_ = -2;
+  NotifyAccessibleCurrent();
+}
+
+void TdtListBox::NotifyAccessibleCurrent() {
+  if (!QAccessible::isActive() || caret_ == accessibleCurrent_) return;
+  accessibleCurrent_ = caret_;
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);
+  QAccessibleInterface* item = list && caret_ >= 0 ? list->child(caret_) : nullptr;
+  if (!item) return;
+  QAccessibleEvent selection(item, QAccessible::Selection);
+  QAccessible::updateAccessibility(&selection);
+  if (hasFocus()) {
+    QAccessibleEvent focus(item, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+  }
 }
 
 void TdtListBox::focusOutEvent(QFocusEvent* event) {

@@ -60,6 +60,9 @@ class TdtListBox : public QAbstractScrollArea {
   bool Selected(int index) const;
   void SetSelected(int index, bool selected);
   int SelCount() const;
+  // Opens an item the way assistive technology and the song search ask to: selects it and
+  // raises OnItemActivate. An index outside the items does nothing.
+  void ActivateItem(int index);
   bool MultiSelect() const { return multiSelect_; }
   void SetMultiSelect(bool value);
   // With MultiSelect: Shift and Ctrl extend the selection (else a click toggles an item).
@@ -129,6 +132,8 @@ class TdtListBox : public QAbstractScrollArea {
   void SetOnMouseEnter(TNotifyEvent handler) { OnMouseEnter_ = std::move(handler); }
   void SetOnMouseLeave(TNotifyEvent handler) { OnMouseLeave_ = std::move(handler); }
   void SetOnDrawItem(TDrawItemEvent handler);
+  // OnItemActivate: ActivateItem opened the selected item.
+  void SetOnItemActivate(TNotifyEvent handler) { OnItemActivate_ = std::move(handler); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -178,6 +183,8 @@ class TdtListBox : public QAbstractScrollArea {
   void HintAfterMouseMove(QPoint pos);
   QFont HintFont(int index) const;
   void ReleaseCapture();
+  // Tells assistive technology which item is current (and focused, with the key focus).
+  void NotifyAccessibleCurrent();
 
   QStringList items_;
   int itemHeight_ = 16;
@@ -212,6 +219,8 @@ class TdtListBox : public QAbstractScrollArea {
   bool trackChanged_ = false;
   // The list holds the mouse after a press forwarded by the hint panel.
   bool capturing_ = false;
+  // The item assistive technology was last told is current (-2: none told yet).
+  int accessibleCurrent_ = -2;
 
   TNotifyEvent OnClick_;
   TNotifyEvent OnDblClick_;
@@ -221,4 +230,5 @@ class TdtListBox : public QAbstractScrollArea {
   TNotifyEvent OnMouseEnter_;
   TNotifyEvent OnMouseLeave_;
   TDrawItemEvent OnDrawItem_;
+  TNotifyEvent OnItemActivate_;
 };

@@ -1,5 +1,7 @@
 #include "controls/image.h"
 
+#include <QAccessible>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -12,6 +14,41 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
 void TImage::SetPicture(const QImage& picture) {
   picture_ = picture;
   RebuildPixmap();
+  NotifyAccessibleState();
+}
+
+bool TImage::IsButton() const {
+  return isSignalConnected(QMetaMethod::fromSignal(&TImage::OnClick));
+}
+
+void TImage::Click() {
+  emit OnClick();
+}
+
+void TImage::SetAccessibleNameSource(std::function<QString()> name) {
+  nameSource_ = std::move(name);
+  NotifyAccessibleState();
+}
+
+void TImage::SetCheckedSource(std::function<bool()> checked) {
+  checkedSource_ = std::move(checked);
+  toldChecked_ = Checked();
+}
+
+QString TImage::AccessibleText() const {
+  return nameSource_ ? nameSource_() : accessibleName();
+}
+
+void TImage::NotifyAccessibleState() {
+  // accessibleName follows the source; setting it tells of a change.
+  if (nameSource_) setAccessibleName(nameSource_());
+  if (!checkedSource_ || Checked() == toldChecked_) return;
+  toldChecked_ = !toldChecked_;
+  if (!QAccessible::isActive()) return;
+  QAccessible::State changed;
+  changed.checked = true;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 void TImage::LoadFromSkin(const QString& relativeName) {

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
 
 class TImage : public QWidget {
   Q_OBJECT
@@ -28,6 +29,20 @@ class TImage : public QWidget {
   // The file last loaded with LoadFromSkin (for tests and diagnostics).
   const QString& PictureName() const { return pictureName_; }
 
+  // An image whose clicks someone handles is a button; the others are decoration.
+  bool IsButton() const;
+  // A left click inside it, as the mouse makes one (OnClick).
+  void Click();
+
+  // What assistive technology reads beyond accessibleName: a name that follows the state (the
+  // repeat mode's caption) and, for a toggle, whether it is on. Both are asked anew whenever
+  // read; the picture shows the state, so a new picture also tells of any change.
+  void SetAccessibleNameSource(std::function<QString()> name);
+  void SetCheckedSource(std::function<bool()> checked);
+  QString AccessibleText() const;
+  bool Checkable() const { return bool(checkedSource_); }
+  bool Checked() const { return checkedSource_ && checkedSource_(); }
+
  signals:
   void OnMouseDown(Qt::MouseButton button, QPoint pos);
   void OnMouseUp(Qt::MouseButton button, QPoint pos);
@@ -40,6 +55,7 @@ class TImage : public QWidget {
 
  private:
   void RebuildPixmap();
+  void NotifyAccessibleState();
 
   QImage picture_;
   QPixmap pixmap_;  // picture with the transparent colour keyed out
@@ -48,4 +64,7 @@ class TImage : public QWidget {
   bool stretch_ = false;
   bool proportional_ = false;
   bool leftPressed_ = false;
+  std::function<QString()> nameSource_;
+  std::function<bool()> checkedSource_;
+  bool toldChecked_ = false;  // the checked state assistive technology last heard of
 };

@@ -7,15 +7,34 @@
 
 #include "controls/visibletext.h"
 
-TLabel::TLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+TLabel::TLabel(const QString& text, QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
   setAttribute(Qt::WA_TranslucentBackground);
   setAutoFillBackground(false);
+  // Given here, not to QLabel: its change event, if assistive technology is listening, must
+  // find a TLabel.
+  QLabel::setText(text);
+  nameChangeTimer_.setSingleShot(true);
+  connect(&nameChangeTimer_, &QTimer::timeout, this, &TLabel::TellText);
 }
 
 void TLabel::setText(const QString& text) {
+  // With a name of its own set, the label tells assistive technology nothing itself.
   QLabel::setText(text);
   FitWidth();
+  if (nameChangeTimer_.interval() > 0 && !nameChangeTimer_.isActive()) TellText();
+}
+
+void TLabel::SetNameChangeInterval(int ms) {
+  nameChangeTimer_.setInterval(std::max(0, ms));
+  nameChangeTimer_.stop();
+  setAccessibleName(ms > 0 ? text() : QString());
+}
+
+void TLabel::TellText() {
+  if (accessibleName() == text()) return;
+  setAccessibleName(text());  // the name-change event
+  nameChangeTimer_.start();
 }
 
 void TLabel::SetFitWidth(int minWidth, int maxRight) {

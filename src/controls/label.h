@@ -3,6 +3,7 @@
 // rich text). Reports presses and left clicks like the image buttons do.
 
 #include <QLabel>
+#include <QTimer>
 
 class TLabel : public QLabel {
   Q_OBJECT
@@ -16,6 +17,11 @@ class TLabel : public QLabel {
   // minWidth and never past maxRight (in its parent's coordinates). Off by default.
   void SetFitWidth(int minWidth, int maxRight);
 
+  // Assistive technology hears of a new text at most once per interval (0, the default: at
+  // every change); the last text is always told, once the interval has passed. While on, the
+  // label keeps the text last told in accessibleName.
+  void SetNameChangeInterval(int ms);
+
  signals:
   void OnMouseDown(Qt::MouseButton button, QPoint pos);
   void OnClick();
@@ -28,8 +34,10 @@ class TLabel : public QLabel {
 
  private:
   void FitWidth();
+  void TellText();
 
   bool leftPressed_ = false;
   int fitMinWidth_ = -1;  // negative: the width is left alone
   int fitMaxRight_ = 0;
+  QTimer nameChangeTimer_;
 };

@@ -58,6 +58,8 @@ TKeyAction KeyAction(int key, Qt::KeyboardModifiers modifiers, TKeyWindow window
       return TKeyAction::TogglePlaylist;
     case Qt::Key_L:
       return shift ? TKeyAction::AddDirectory : TKeyAction::AddFile;
+    case Qt::Key_J:
+      return TKeyAction::FindSong;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       return inList ? TKeyAction::PlaySelected : TKeyAction::None;

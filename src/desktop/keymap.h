@@ -27,6 +27,7 @@ enum class TKeyAction {
   Quit,
   PlaySelected,
   DeleteSelected,
+  FindSong,
 };
 
 enum class TKeyWindow { Player, Playlist };

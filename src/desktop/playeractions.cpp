@@ -93,6 +93,9 @@ bool Perform(TPlayerControl& control, TKeyAction action) {
     case TKeyAction::DeleteSelected:
       control.DeleteSelected();
       break;
+    case TKeyAction::FindSong:
+      control.FindSong();
+      break;
   }
   return true;
 }

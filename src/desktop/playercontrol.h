@@ -52,6 +52,8 @@ class TPlayerControl : public QObject {
   virtual void AddDirectory() = 0;
   virtual void DeleteSelected() = 0;
   virtual void PlaySelected() = 0;
+  // Opens the window that finds a song of the playlist by typing.
+  virtual void FindSong() = 0;
   // Appends songs (full paths) in one write and one refill, then reports the names the
   // playlist cannot hold (those among paths, and unstorable) with the Add File message.
   // play: the first one added starts.

@@ -11,6 +11,7 @@
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
+#include "playlist/searchwindow.h"
 #include "playlist/songpaths.h"
 
 TWindowsAdapter::TWindowsAdapter(TformMain* player, TformPlaylist* playlist, QObject* parent)
@@ -122,6 +123,12 @@ void TWindowsAdapter::PlaySelected() {
   // After a song failed to start nothing plays, and there is nothing to stop.
   if (State() != TPlaybackState::Stopped) player_->StopClick(playlist_->boxPlaylist);
   player_->PlayClick(playlist_->boxPlaylist);
+}
+
+void TWindowsAdapter::FindSong() {
+  if (!playlist_) return;
+  if (!search_) search_ = new TSearchWindow(playlist_, player_);
+  search_->Open();
 }
 
 void TWindowsAdapter::AddSongs(const QStringList& paths, bool play,

@@ -9,6 +9,7 @@
 
 class TLengthScanner;
 struct TLengthResult;
+class TSearchWindow;
 class TformMain;
 class TformPlaylist;
 
@@ -35,6 +36,7 @@ class TWindowsAdapter : public TPlayerControl {
   void AddDirectory() override;
   void DeleteSelected() override;
   void PlaySelected() override;
+  void FindSong() override;
   void AddSongs(const QStringList& paths, bool play, const QStringList& unstorable) override;
   void Raise() override;
   void Quit() override;
@@ -60,4 +62,5 @@ class TWindowsAdapter : public TPlayerControl {
   mutable QString cachedPath_;
   quint64 playId_ = 0;                // counts the plays started
   QHash<size_t, qint64> measuredMs_;  // by the hash of the path: small for long lists
+  QPointer<TSearchWindow> search_;  // made when first asked for
 };

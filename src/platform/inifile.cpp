@@ -1,5 +1,6 @@
 #include "platform/inifile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QStringList>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -917,10 +919,32 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+// Closes the temporary file; tests stand in for it to fail as NFS or a quota fails.
+int (*closeTemporary)(int fd) = ::close;
+
+// The temporary file of a write to a file of this name: the name, a dot, a random 32-bit
+// number in lower-case hex, ".tmp". Leftovers are recognised by exactly this shape.
+QByteArray TemporaryName(const QByteArray& native) {
+  return native + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+}
+
+bool IsTemporaryNameOf(QByteArrayView entry, QByteArrayView name) {
+  constexpr QByteArrayView suffix(".tmp");
+  if (!entry.startsWith(name) || !entry.endsWith(suffix)) return false;
+  const qsizetype start = name.size() + 1;
+  const qsizetype digits = entry.size() - start - suffix.size();
+  if (digits < 1 || digits > 8 || entry[name.size()] != '.') return false;
+  const QByteArrayView hex = entry.sliced(start, digits);
+  if (hex.size() > 1 && hex.front() == '0') return false;  // never written with leading zeros
+  return std::all_of(hex.begin(), hex.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 // Replaces the file at path with bytes: a temporary file in the same folder takes the bytes
-// and the file's permissions, then is renamed over it, so the file is always either the old
-// or the new one. Not synced to the device: a rename that replaces a file already orders its
-// data on ext4, and a sync per write would cost more than all the rest of a write. A link is
+// and the file's permissions and is closed, then is renamed over it, so the file is always
+// either the old or the new one. A close that fails (NFS and quotas report there) keeps the
+// old file. Not synced to the device: a rename that replaces a file already orders its data
+// on ext4, and a sync per write would cost more than all the rest of a write. A link is
 // replaced at its target. On success identity is what the new file looked like right after
 // the rename (taken after seenAt), or nothing when it could not be told for sure.
 bool ReplaceFile(const QString& path, const QByteArray& bytes,
@@ -937,7 +961,7 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes,
   int fd = -1;
   QByteArray temp;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = native + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+    temp = TemporaryName(native);
     // 0666 less the umask for a new file, as any program creates one.
     fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
@@ -952,22 +976,23 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes,
     else
       done += n;
   }
+  struct stat mine;
+  const bool known = ok && ::fstat(fd, &mine) == 0;
+  // Closed exactly once, also when interrupted: the descriptor is gone either way, and
+  // whether the bytes were stored is then unknown, so the old file stays.
+  ok = closeTemporary(fd) == 0 && ok;
   if (!ok || ::rename(temp.constData(), native.constData()) != 0) {
-    ::close(fd);
     ::unlink(temp.constData());
     return false;
   }
-  // The rename changes the file's ctime; both readings come after it. The path must still
+  // The rename changes the file's ctime; the reading comes after it. The path must still
   // lead to the file written, else another program replaced it at once.
   seenAt = NowNs();
-  struct stat mine, atPath;
+  struct stat atPath;
   identity.reset();
-  if (::fstat(fd, &mine) == 0 && ::stat(native.constData(), &atPath) == 0 &&
-      mine.st_ino == atPath.st_ino && mine.st_dev == atPath.st_dev)
+  if (known && ::stat(native.constData(), &atPath) == 0 && mine.st_ino == atPath.st_ino &&
+      mine.st_dev == atPath.st_dev)
     identity = IdentityOf(atPath);
-  // Closing cannot fail for a local file whose bytes are in the page cache; were it to,
-  // the rename has already put the complete file in place.
-  ::close(fd);
   return true;
 }
 
@@ -1210,4 +1235,37 @@ int ParseIniInteger(const QString& text, int def) {
 void ClearIniFileCache() {
   std::lock_guard lock(CacheMutex());
   Cache().clear();
+}
+
+void SetTemporaryCloseForTesting(int (*close)(int fd)) {
+  closeTemporary = close ? close : ::close;
+}
+
+int RemoveLeftoverTemporaryFiles(const QString& path) {
+  constexpr int64_t kMinAgeNs = 60'000'000'000;
+  // Beside the file, and beside the file a link leads to, where its writes go.
+  QStringList files{QFileInfo(path).absoluteFilePath()};
+  const QFileInfo info(path);
+  if (info.isSymLink() && !info.canonicalFilePath().isEmpty()) files << info.canonicalFilePath();
+  const int64_t now = NowNs();
+  const uid_t me = ::geteuid();
+  int removed = 0;
+  for (const QString& file : files) {
+    const QFileInfo fileInfo(file);
+    const QByteArray name = QFile::encodeName(fileInfo.fileName());
+    DIR* dir = ::opendir(QFile::encodeName(fileInfo.absolutePath()).constData());
+    if (!dir) continue;
+    while (const dirent* entry = ::readdir(dir)) {
+      if (!IsTemporaryNameOf(QByteArrayView(entry->d_name), name)) continue;
+      // Only plain files of this user that no write has touched for a minute: a write in
+      // progress keeps its file's time fresh.
+      struct stat st;
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISREG(st.st_mode) || st.st_uid != me || now - Ns(st.st_mtim) < kMinAgeNs)
+        continue;
+      if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+  }
+  return removed;
 }

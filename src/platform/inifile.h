@@ -102,3 +102,13 @@ int ParseIniInteger(QByteArrayView utf8, int def);
 // Forgets the parsed files kept between operations (benchmarks measure cold reads with it).
 // Never needed for correctness: every open checks the file on disk.
 void ClearIniFileCache();
+
+// Removes what writes of the file at path left behind when the program was killed or the
+// power went mid-write: temporary files beside it (or beside the file a link leads to) named
+// as its writes name them, plain files of this user untouched for a minute. Anything else
+// stays. Returns how many went.
+int RemoveLeftoverTemporaryFiles(const QString& path);
+
+// Tests (and only tests) stand in for the close of a write's temporary file, to fail it as
+// NFS or a quota would; nullptr restores the real one.
+void SetTemporaryCloseForTesting(int (*close)(int fd));

@@ -185,6 +185,17 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
   connect(timeProgress, &QTimer::timeout, this, [this] { timeProgressTimer(timeProgress); });
   connect(Mp3MediaPlayer, &TMediaPlayer::OnNotify, this,
           [this](QObject* sender) { Mp3MediaPlayerNotify(sender); });
+  // A short wait lets a burst of changes (keys held down in the list) make one choice.
+  lookAheadTimer_ = new QTimer(this);
+  lookAheadTimer_->setSingleShot(true);
+  lookAheadTimer_->setInterval(50);
+  connect(lookAheadTimer_, &QTimer::timeout, this, &TformMain::QueueLookAhead);
+  connect(Mp3MediaPlayer, &TMediaPlayer::NextWanted, this, [this] {
+    lookAheadWanted_ = true;
+    lookAheadTimer_->start();
+  });
+  connect(this, &TformMain::StateChanged, this, &TformMain::CheckLookAhead);
+  DescribeForAssistiveTechnology();
 
   barSongProgress->SetOnMouseDown([this](QObject* sender, Qt::MouseButton b, Qt::KeyboardModifiers,
                                          int x,
@@ -203,8 +214,78 @@ TformMain::TformMain(std::unique_ptr<TAudioEngine> engine, QWidget* parent)
 
 TformMain::~TformMain() = default;
 
+// Names, keys and states as a screen reader tells them; the keys are the README's.
+void TformMain::DescribeForAssistiveTechnology() {
+  setAccessibleName("Brimtone");
+  const auto describe = [](QWidget* control, const char* name, const char* description) {
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+  };
+  describe(Prev, "Previous", "Key Z");
+  describe(Play, "Play", "Key X");
+  describe(Pause, "Pause", "Key C, again to go on; Space pauses or plays");
+  describe(Stop, "Stop", "Key V");
+  describe(Next, "Next", "Key B");
+  describe(Eject, "Eject", "Add File; key L");
+  describe(butnRepeat, "Repeat", "Chooses the repeat mode; key R steps through them");
+  menuRepeat->setAccessibleName("Repeat");
+  butnRepeat->SetAccessibleNameSource([this] {
+    const QAction* mode = RepeatMode == 1   ? itemRepeatFile
+                          : RepeatMode == 2 ? itemRepeatPlaylist
+                                            : itemRepeatNone;
+    return "Repeat: " + mode->text();
+  });
+  describe(butnShuffle, "Shuffle", "Key S");
+  butnShuffle->SetCheckedSource([this] { return Shuffle; });
+  describe(butnPlaylist, "Playlist", "Shows or hides the playlist; key P");
+  butnPlaylist->SetCheckedSource([] { return ::PlaylistVisible; });
+  describe(butnMinimize, "Minimize", "");
+  describe(butnExit, "Exit", "Key Ctrl+Q");
+  lablSongName->setAccessibleDescription("Drag to move the windows");
+  lablTime->setAccessibleDescription("Click or key T: elapsed or remaining time");
+  // The read-out changes every second while a song plays; a screen reader hears of it at most
+  // that often.
+  lablTime->SetNameChangeInterval(1000);
+
+  describe(barVolume, "Volume", "Keys Up and Down, + and -");
+  // Read as the value: "Volume 50 %".
+  barVolume->SetPosTextPrefix("Volume ");
+  barVolume->SetPosTextSuffix(" %");
+  barVolume->SetValueStep(3277);
+  barVolume->SetOnValueRequest([this](int value) { SetVolume(value); });
+  describe(barSongProgress, "Progress", "Keys Left and Right, with Ctrl 30 s");
+  barSongProgress->SetValueTextSource([this] {
+    const int length = std::max(0, barSongProgress->Max());
+    const int at = std::clamp(barSongProgress->Position(), 0, length);
+    return ChangeToTime(at) + " of " + ChangeToTime(length);
+  });
+  barSongProgress->SetValueStep(5000);
+  barSongProgress->SetOnValueRequest([this](int ms) { SeekTo(ms); });
+}
+
 void TformMain::SetPlaylistWindow(TformPlaylist* playlist) {
+  if (formPlaylist_) {
+    disconnect(formPlaylist_, nullptr, this, nullptr);
+    formPlaylist_->boxPlaylist->removeEventFilter(this);
+    formPlaylist_->boxPlaylist->viewport()->removeEventFilter(this);
+  }
+  DropLookAhead();
   formPlaylist_ = playlist;
+  if (!playlist) return;
+  connect(playlist, &TformPlaylist::playlistUpdated, this, [this] {
+    ++listGeneration_;
+    CheckLookAhead();
+  });
+  // The user's clicks and keys in the list may move its selection.
+  playlist->boxPlaylist->installEventFilter(this);
+  playlist->boxPlaylist->viewport()->installEventFilter(this);
+}
+
+bool TformMain::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::MouseButtonRelease || type == QEvent::KeyPress || type == QEvent::Wheel)
+    QTimer::singleShot(0, this, &TformMain::CheckLookAhead);
+  return QWidget::eventFilter(watched, event);
 }
 
 QString TformMain::ChangeToTime(int32_t ms) {
@@ -372,10 +453,28 @@ void TformMain::PlayClick(QObject*) {
 
   const int n = ListIndex() + 1;
   // 6. Any error in here ends in the "Error" box; the steps after the failing one are skipped.
+  // The device opens the song without holding up the windows; the steps after the open run
+  // once it is open, as if this had waited (a click meanwhile may run, as it always could
+  // while the list was refilled in step 6.10).
+  DropLookAhead();
+  lookAheadWanted_ = false;
   try {
     Mp3MediaPlayer->SetDeviceType(dtAutoSelect);
     Mp3MediaPlayer->SetFileName(playlist.EntryPath(n));
-    Mp3MediaPlayer->Open();
+    Mp3MediaPlayer->Open([this, n](const QString& error) { PlayOpened(n, error); });
+  } catch (const EBrimtoneError&) {
+    // 7.
+    Dialogs().ShowMessage("Error");
+  }
+}
+
+void TformMain::PlayOpened(int n, const QString& error) {
+  // 7.
+  if (!error.isEmpty()) {
+    Dialogs().ShowMessage("Error");
+    return;
+  }
+  try {
     timeProgress->start();
     const int32_t length = Mp3MediaPlayer->Length();
     lablSongName->setText(TPlaylistFile::FileNamePart(Mp3MediaPlayer->FileName()) + " (" +
@@ -386,7 +485,7 @@ void TformMain::PlayClick(QObject*) {
     barSongProgress->SetMax(length);
     bool recorded = false;
     try {
-      recorded = playlist.RecordLength(n, length);
+      recorded = TPlaylistFile().RecordLength(n, length);
     } catch (const EIniFileException&) {
       // A read-only playlist only loses the length; the song still plays.
     }
@@ -401,12 +500,15 @@ void TformMain::PlayClick(QObject*) {
     emit SongStarted();
     SetTitle();
   } catch (const EBrimtoneError&) {
-    // 7.
     Dialogs().ShowMessage("Error");
   }
 }
 
 void TformMain::StopClick(QObject*) {
+  // A song still opening is called off: Stop wins over a Play not yet heard.
+  Mp3MediaPlayer->CancelOpen();
+  DropLookAhead();
+  lookAheadWanted_ = false;
   if (Playing) {
     Mp3MediaPlayer->Stop();
     barSongProgress->SetMax(0);
@@ -435,8 +537,15 @@ void TformMain::PauseClick(QObject*) {
 // NextClick's steps 2-3: which entry comes next.
 void TformMain::SelectNext() {
   if (Shuffle) {
+    // The pick drawn ahead for the look-ahead is the one that plays.
+    const int count = ListCount();
+    if (shufflePick_ && shufflePick_->count == count) {
+      SetListIndex(std::exchange(shufflePick_, std::nullopt)->index);
+      return;
+    }
+    shufflePick_.reset();
     shuffle_.ReseedFromClock();
-    SetListIndex(shuffle_.Pick(ListCount()));
+    SetListIndex(shuffle_.Pick(count));
     return;
   }
   const int i = ListIndex(), c = ListCount();
@@ -464,8 +573,8 @@ void TformMain::NextClick(QObject* sender) {
   Seeking = false;
   // 2-3.
   SelectNext();
-  // 4.
-  if (Playing) PlayClick(sender);
+  // 4. A song still opening counts as playing: the newly chosen one replaces it.
+  if (Playing || Mp3MediaPlayer->Opening()) PlayClick(sender);
 }
 
 void TformMain::PrevClick(QObject* sender) {
@@ -489,7 +598,7 @@ void TformMain::PrevClick(QObject* sender) {
         break;
     }
   }
-  if (Playing) PlayClick(sender);
+  if (Playing || Mp3MediaPlayer->Opening()) PlayClick(sender);
 }
 
 void TformMain::Mp3MediaPlayerNotify(QObject* sender) {
@@ -565,9 +674,53 @@ void TformMain::EjectClick(QObject*) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Gapless look-ahead
+
+TLookAheadBasis TformMain::LookAheadBasis() const {
+  return {RepeatMode, Shuffle, ListIndex(), ListCount(), listGeneration_};
+}
+
+// The end-of-song handling's choice, made now: Next by the repeat mode (a shuffle pick drawn
+// now and kept for it), or the same entry in repeat-file mode, then Play's own checks. An
+// entry whose file is missing would be skipped, which is not foreseen: nothing is queued then.
+void TformMain::QueueLookAhead() {
+  lookAheadTimer_->stop();
+  if (!lookAheadWanted_ || !Playing || !Mp3MediaPlayer->IsOpen() || Mp3MediaPlayer->Opening())
+    return;
+  const TLookAheadBasis basis = LookAheadBasis();
+  int pick = -1;
+  if (basis.shuffle && (basis.repeatMode == 0 || basis.repeatMode == 2)) {
+    if (!shufflePick_ || shufflePick_->count != basis.count) {
+      shuffle_.ReseedFromClock();
+      shufflePick_ = TShufflePick{shuffle_.Pick(basis.count), basis.count};
+    }
+    pick = shufflePick_->index;
+  }
+  lookAhead_ = basis;
+  const int row = EndOfSongRow(basis.repeatMode, basis.shuffle, pick, basis.index, basis.count);
+  if (row < 0) return;
+  const QString path = TPlaylistFile().EntryPath(row + 1);
+  if (IsExistingFile(path)) Mp3MediaPlayer->QueueNext(path);
+}
+
+void TformMain::DropLookAhead() {
+  lookAheadTimer_->stop();
+  lookAhead_.reset();
+  shufflePick_.reset();
+  Mp3MediaPlayer->DropNext();
+}
+
+void TformMain::CheckLookAhead() {
+  if (!lookAhead_ || *lookAhead_ == LookAheadBasis()) return;
+  DropLookAhead();
+  if (lookAheadWanted_) lookAheadTimer_->start();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Time read-out and seeking
 
 void TformMain::timeProgressTimer(QObject*) {
+  CheckLookAhead();
   // Nothing to show while dragging, or with no song open (after a failed open).
   if (Seeking || !Mp3MediaPlayer->IsOpen()) return;
   barSongProgress->SetPosition(Mp3MediaPlayer->Position());
@@ -619,6 +772,7 @@ void TformMain::barSongProgressMouseUp(QObject*, Qt::MouseButton button, int x, 
 }
 
 void TformMain::CommitSeek(int32_t target) {
+  DropLookAhead();
   Mp3MediaPlayer->SetPosition(target);
   Mp3MediaPlayer->SetStartPosition(target);
   Mp3MediaPlayer->Play();
@@ -634,6 +788,7 @@ void TformMain::SeekTo(int32_t ms) {
     CommitSeek(target);
     return;
   }
+  DropLookAhead();
   Mp3MediaPlayer->SetPosition(target);
   ResumePosition = static_cast<uint32_t>(target);
   emit Seeked(target);
@@ -660,6 +815,7 @@ void TformMain::ApplyVolume() {
 void TformMain::SetVolume(int32_t value) {
   barVolume->SetPosition(std::clamp(value, barVolume->Min(), barVolume->Max()));
   ApplyVolume();
+  Know(ksVolume);
 }
 
 void TformMain::barVolumeMouseDown(QObject*, Qt::MouseButton, int x, int) {
@@ -756,6 +912,16 @@ void TformMain::DockPlaylist() {
 
 QRect TformMain::PlayerGeometry() const {
   return QRect(pos(), size());
+}
+
+void TformMain::FollowPlaylist(QPoint playerTopLeft, bool snap) {
+  if (snap) {
+    SetPlayerPosition(playerTopLeft);
+    return;
+  }
+  MoveTo(playerTopLeft);
+  DockPlaylist();
+  Know(ksPosition);
 }
 
 void TformMain::SetSongLabel(const QString& text) {

@@ -10,11 +10,13 @@
 #include <QWidget>
 #include <bitset>
 #include <cstdint>
+#include <optional>
 
 #include "audio/mediaplayer.h"
 #include "controls/alprogressbar.h"
 #include "controls/image.h"
 #include "controls/label.h"
+#include "player/lookahead.h"
 #include "player/shufflechoice.h"
 #include "playlist/playerlink.h"
 
@@ -121,10 +123,17 @@ class TformMain : public QWidget, public TPlayerLink {
   // The random choice of Next and Prev (tests seed it).
   TShuffleChoice& ShuffleChoice() { return shuffle_; }
 
+  // Gapless: when the device asks, the song the end of the playing one leads to is queued to
+  // follow it; whatever could change that choice takes it back.
+  void QueueLookAhead();
+  // Takes the queued song back when what it was chosen from has changed (and chooses again).
+  void CheckLookAhead();
+
   // TPlayerLink
   bool IsPlaying() const override { return Playing; }
   QRect PlayerGeometry() const override;
   void SetSongLabel(const QString& text) override;
+  void FollowPlaylist(QPoint playerTopLeft, bool snap) override;
   bool IsPlaylistVisible() const override { return ::PlaylistVisible; }
 
  signals:
@@ -144,7 +153,13 @@ class TformMain : public QWidget, public TPlayerLink {
 
  private:
   void SetTitle();
+  void DescribeForAssistiveTechnology();
   void SelectNext();  // NextClick's choice of entry, without playing
+  // PlayClick's steps once the device has opened the song of entry n (or could not).
+  void PlayOpened(int n, const QString& error);
+  void DropLookAhead();
+  TLookAheadBasis LookAheadBasis() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void SetSeekBarFromX(int x);
   void CommitSeek(int32_t target);
   void ApplyVolumeX(int x);
@@ -165,6 +180,16 @@ class TformMain : public QWidget, public TPlayerLink {
 
   TformPlaylist* formPlaylist_ = nullptr;
   TShuffleChoice shuffle_;
+  // A shuffled Next's pick drawn ahead for the look-ahead, kept so that it is the one played.
+  struct TShufflePick {
+    int index;
+    int count;
+  };
+  std::optional<TShufflePick> shufflePick_;
+  std::optional<TLookAheadBasis> lookAhead_;  // what the queued choice was made from
+  bool lookAheadWanted_ = false;              // the device asked for the playing song's successor
+  unsigned listGeneration_ = 0;
+  QTimer* lookAheadTimer_ = nullptr;
   Qt::MouseButton seekButton_ = Qt::NoButton;
   bool dragging_ = false;
   QPoint dragOffset_;

@@ -113,6 +113,15 @@ TformPlaylist::TformPlaylist(TPlayerLink* player, QWidget* playerWindow)
   boxPlaylist->SetOnMouseUp([this](QObject* sender, Qt::MouseButton button,
                                    Qt::KeyboardModifiers shift, int x,
                                    int y) { boxPlaylistMouseUp(sender, button, shift, x, y); });
+  boxPlaylist->SetOnItemActivate([this](QObject* sender) { PlaySelected(sender); });
+  boxPlaylist->setAccessibleName("Songs");
+  boxPlaylist->setAccessibleDescription("Enter plays the selected song, Delete removes it");
+  butnAdd->SetMenu(menuAdd);
+  butnAdd->setAccessibleDescription("Add File (key L) or Add Directory (Shift+L)");
+  menuAdd->setAccessibleName("Add");
+  butnDelete->SetMenu(menuDelete);
+  butnDelete->setAccessibleDescription("Delete Selected (key Delete) or Delete Playlist");
+  menuDelete->setAccessibleName("Delete");
 
   timeDblClick = new QTimer(this);
   timeDblClick->setObjectName("timeDblClick");
@@ -297,9 +306,13 @@ void TformPlaylist::boxPlaylistMouseUp(QObject*, Qt::MouseButton button, Qt::Key
   if (button != Qt::LeftButton) return;
   const bool play = detector_.Release(boxPlaylist->ItemIndex());
   SyncDblClickTimer();
-  if (!play || !player_) return;
-  if (player_->IsPlaying()) player_->StopClick(boxPlaylist);
-  player_->PlayClick(boxPlaylist);
+  if (play) PlaySelected(boxPlaylist);
+}
+
+void TformPlaylist::PlaySelected(QObject* sender) {
+  if (!player_) return;
+  if (player_->IsPlaying()) player_->StopClick(sender);
+  player_->PlayClick(sender);
 }
 
 void TformPlaylist::timeDblClickTimer(QObject*) {
@@ -332,6 +345,21 @@ void TformPlaylist::resizeEvent(QResizeEvent* event) {
   // Anchored to the left and bottom edges.
   butnAdd->move(butnAdd->x(), height() - kButtonBottomGap);
   butnDelete->move(butnDelete->x(), height() - kButtonBottomGap);
+}
+
+// Moves made by a window manager (Alt+drag) or a tool keep the pair docked: the player goes
+// above the playlist, snapping as its own moves do, and the playlist docks under it. The
+// same outside move twice (a window manager that insists on its place) is followed exactly,
+// so there is no tug of war.
+void TformPlaylist::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (!player_ || !isVisible()) return;
+  const QRect player = player_->PlayerGeometry();
+  const QPoint now = pos();
+  if (now == QPoint(player.left(), player.top() + player.height())) return;
+  const bool insisted = now == lastForeignMove_;
+  lastForeignMove_ = now;
+  player_->FollowPlaylist(QPoint(now.x(), now.y() - player.height()), !insisted);
 }
 
 void TformPlaylist::showEvent(QShowEvent* event) {

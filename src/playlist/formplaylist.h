@@ -74,6 +74,10 @@ class TformPlaylist : public QWidget {
   void boxPlaylistMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
                           int x, int y);
   void timeDblClickTimer(QObject* sender);
+  // The play step of a double-click on the selected row: a playing song stops, then the
+  // selected row plays. Also what opening a row of the list does (assistive technology, the
+  // song search).
+  void PlaySelected(QObject* sender);
   // Appends the dropped songs in one write, then refills once (the drop hook calls it once
   // per drop).
   void WMDropFiles(const QList<QUrl>& urls);
@@ -91,6 +95,7 @@ class TformPlaylist : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void SetRows(const QVector<TPlaylistEntry>& entries);
@@ -103,4 +108,5 @@ class TformPlaylist : public QWidget {
   TDropHook* dropHook_ = nullptr;
   TDblClickDetector detector_;
   QVector<TPlaylistEntry> shownEntries_;  // the entries the list's rows were made from
+  QPoint lastForeignMove_{-1, -1};        // the last outside move that was answered
 };

@@ -15,6 +15,10 @@ class TPlayerLink {
   virtual void StopClick(QObject* sender) = 0;
   // The player window's frame (left, top, width, height) for docking.
   virtual QRect PlayerGeometry() const = 0;
+  // The playlist window was moved by someone else (a window manager's Alt+drag, a tool): the
+  // player window goes to playerTopLeft, above it, snapping as for its own moves (unless snap
+  // is false), and the playlist docks under it again.
+  virtual void FollowPlaylist(QPoint playerTopLeft, bool snap) = 0;
   // Sets the player's song-title line (lablSongName).
   virtual void SetSongLabel(const QString& text) = 0;
   // Whether the playlist window is to be shown (PlaylistVisible).

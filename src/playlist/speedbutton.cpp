@@ -1,6 +1,32 @@
 #include "playlist/speedbutton.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
 #include <QPainter>
+
+namespace {
+// A bitmap font has no glyphs for the sizes of a scaled window: the caption is drawn at 1x
+// and magnified as the skin's bitmaps are, every pixel an n x n block. Outline fonts draw
+// sharp at any scale by themselves.
+void DrawCaption(QPainter& painter, const QRect& rect, const QString& text) {
+  const QFontInfo resolved(painter.font());
+  if (painter.device()->devicePixelRatio() <= 1 ||
+      QFontDatabase::isSmoothlyScalable(resolved.family(), resolved.styleName())) {
+    painter.drawText(rect, Qt::AlignCenter, text);
+    return;
+  }
+  QImage layer(rect.size(), QImage::Format_ARGB32_Premultiplied);
+  layer.fill(Qt::transparent);
+  QPainter layerPainter(&layer);
+  layerPainter.setFont(painter.font());
+  layerPainter.setPen(painter.pen());
+  layerPainter.drawText(layer.rect(), Qt::AlignCenter, text);
+  layerPainter.end();
+  // Without smooth transformation each pixel becomes a block.
+  painter.drawImage(rect, layer);
+}
+}  // namespace
 
 TSpeedButton::TSpeedButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
   setText(caption);
@@ -26,7 +52,7 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   // A pressed caption moves one pixel down and right, like the platform's speed buttons.
-  painter.drawText(rect().translated(down ? 1 : 0, down ? 1 : 0), Qt::AlignCenter, text());
+  DrawCaption(painter, rect().translated(down ? 1 : 0, down ? 1 : 0), text());
 }
 
 void TSpeedButton::enterEvent(QEnterEvent* event) {

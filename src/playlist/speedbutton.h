@@ -3,11 +3,17 @@
 // thin raised frame shows while the mouse is over it, a sunken one while it is pressed.
 
 #include <QAbstractButton>
+#include <QMenu>
+#include <QPointer>
 
 class TSpeedButton : public QAbstractButton {
   Q_OBJECT
  public:
   explicit TSpeedButton(const QString& caption, QWidget* parent = nullptr);
+
+  // The menu its click opens, as assistive technology is shown it; none by default.
+  QMenu* Menu() const { return menu_; }
+  void SetMenu(QMenu* menu) { menu_ = menu; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -16,4 +22,5 @@ class TSpeedButton : public QAbstractButton {
 
  private:
   bool hovered_ = false;
+  QPointer<QMenu> menu_;
 };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <cstring>
 
 namespace {
 
@@ -66,6 +67,30 @@ QString TMp3Fixtures::WithId3Tag(const QString& name, const QString& source, int
   // Filler that holds frame syncs, so a reader that does not skip the tag trips over them.
   for (int i = 14; i < frameData; ++i) tag.append(char(i % 7 == 0 ? 0xFF : 0xFB));
   return Write(name, tag + audio);
+}
+
+QString TMp3Fixtures::Derived(const QString& name, const QStringList& sources,
+                              const std::function<QByteArray(QByteArray)>& edit) {
+  QByteArray bytes;
+  for (const QString& source : sources) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return {};
+    bytes += in.readAll();
+  }
+  return Write(name, edit ? edit(bytes) : bytes);
+}
+
+QVector<int16_t> DecodeWithFfmpeg(const QString& path) {
+  QProcess ffmpeg;
+  ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-ac", "2", "-"});
+  if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0) {
+    qWarning("ffmpeg failed: %s", ffmpeg.readAllStandardError().constData());
+    return {};
+  }
+  const QByteArray out = ffmpeg.readAllStandardOutput();
+  QVector<int16_t> samples(out.size() / 2);
+  std::memcpy(samples.data(), out.constData(), size_t(samples.size()) * 2);
+  return samples;
 }
 
 QVector<int16_t> DecodeAll(const QString& path, long* rate) {

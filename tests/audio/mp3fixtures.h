@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QVector>
 #include <cstdint>
+#include <functional>
 
 struct TMp3Fixture {
   QString path;
@@ -27,6 +28,9 @@ class TMp3Fixtures {
   QString Write(const QString& name, const QByteArray& bytes);
   // An ID3v2.3 tag of about size bytes (one PRIV frame) put before the audio of source.
   QString WithId3Tag(const QString& name, const QString& source, int size);
+  // A file made from the bytes of sources, one after another, passed through edit.
+  QString Derived(const QString& name, const QStringList& sources,
+                  const std::function<QByteArray(QByteArray)>& edit = {});
 
  private:
   QTemporaryDir dir_;
@@ -36,3 +40,6 @@ class TMp3Fixtures {
 // scanned first).
 // Empty when it cannot be decoded.
 QVector<int16_t> DecodeAll(const QString& path, long* rate = nullptr);
+// The whole file decoded by ffmpeg, an independent decoder, as stereo 16-bit. Fails the test
+// when ffmpeg is missing.
+QVector<int16_t> DecodeWithFfmpeg(const QString& path);

@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QTest>
 
+#include "audio/diskorder.h"
 #include "audio/lengthscanner.h"
-#include "audio/mpg123sdlengine.h"
+#include "audio/mediaplayer.h"
 #include "mp3fixtures.h"
+#include "support/openwait.h"
 
 namespace {
 
@@ -37,9 +39,9 @@ struct TRig {
 };
 
 QString Device(int n, const QString& path) {
-  TMpg123SdlEngine engine;
-  engine.Open(path);
-  return QString("%1 %2 %3").arg(n).arg(path).arg(engine.Length());
+  TMediaPlayer player;
+  OpenAndWait(player, path);
+  return QString("%1 %2 %3").arg(n).arg(path).arg(player.Length());
 }
 
 }  // namespace
@@ -62,6 +64,7 @@ class TestLengthScanner : public QObject {
     QVERIFY(cut.open(QIODevice::WriteOnly) && source.open(QIODevice::ReadOnly));
     cut.write(source.read(200));
     fixtures_.Write("text.mp3", "[playlist]\nFile1=x\n");
+    QVERIFY(!fixtures_.Derived("joined.mp3", {cbr_, vbr_}).isEmpty());
     QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo.mp3")).constData(), 0600), 0);
   }
 
@@ -71,6 +74,7 @@ class TestLengthScanner : public QObject {
     QTest::addColumn<bool>("measurable");
     QTest::newRow("variable, no info frame") << "vbr.mp3" << true;
     QTest::newRow("behind an ID3 tag") << "tagged.mp3" << true;
+    QTest::newRow("two songs joined") << "joined.mp3" << true;
     for (const char* bad : {"missing", "text", "cut", "fifo"})
       QTest::newRow(bad) << QString(bad) + ".mp3" << false;
   }
@@ -82,8 +86,13 @@ class TestLengthScanner : public QObject {
     const QStringList expected =
         measurable ? QStringList{Device(1, mono_), Device(2, Path(name)), Device(3, cbr_)}
                    : QStringList{Device(1, mono_), Device(3, cbr_)};
-    QCOMPARE(rig.ScanAll(jobs), expected);
-    QCOMPARE(rig.ScanAll(jobs), expected);  // again, from memory
+    // In the order the files lie on the disk.
+    auto sorted = [](QStringList list) {
+      list.sort();
+      return list;
+    };
+    QCOMPARE(sorted(rig.ScanAll(jobs)), sorted(expected));
+    QCOMPARE(sorted(rig.ScanAll(jobs)), sorted(expected));  // again, from memory
   }
 
   // The player's open file waits, under another name too, until the player moves on.
@@ -112,6 +121,38 @@ class TestLengthScanner : public QObject {
     QVERIFY(source.open(QIODevice::ReadOnly) && file.write(source.readAll()) > 0);
     file.close();
     QCOMPARE(rig.ScanAll({{1, path}}), QStringList{Device(1, vbr_).replace(vbr_, path)});
+  }
+
+  // Files that cost no read first, then device by device by their places on it; without
+  // places, folder by folder in inode order. Each file: path, then device inode offset, or free.
+  void diskOrder_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("by place") << QStringList{"a/1 1 1 300", "a/2 1 2 100", "a/3 free", "x/1 2 1 50",
+                                             "a/4 1 3 200"}
+                              << "a/3 a/2 a/4 a/1 x/1";
+    QTest::newRow("no places") << QStringList{"b/1 1 9 -1", "a/1 1 3 -1", "b/2 1 1 -1",
+                                              "a/2 1 2 -1"}
+                               << "b/2 b/1 a/2 a/1";
+  }
+  void diskOrder() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, order);
+    QHash<QString, QStringList> fields;
+    QVector<QString> paths;
+    for (const QString& file : files)
+      fields[paths.emplaceBack(file.section(' ', 0, 0))] = file.split(' ');
+    auto place = [&](const QString& path) {
+      const QStringList f = fields[path];
+      TDiskPlace p{true, dev_t(f.value(1).toInt()), ino_t(f.value(2).toInt()), {}};
+      if (f.value(3).toInt() >= 0) p.Offset = f.value(3).toInt();
+      return p;
+    };
+    QStringList got;
+    for (const int i :
+         DiskOrder(paths, place, [&](const QString& path) { return fields[path][1] == "free"; }))
+      got << paths[i];
+    QCOMPARE(got.join(' '), order);
   }
 
   void workerRunsAtIdlePriority() {

@@ -1,9 +1,11 @@
 // TMediaPlayer's own rules, against the scripted engine: one completion notice per Play with
 // the right result, delivered as a posted event; the errors of a device with no song open;
-// the start position used once; modes.
+// the start position used once; modes; opens that take their time; a next song that takes
+// over without a gap.
 
 #include <QSignalSpy>
 #include <QTest>
+#include <optional>
 
 #include "audio/mediaplayer.h"
 #include "platform/errors.h"
@@ -27,6 +29,14 @@ class TestMediaPlayer : public QObject {
       player.SetFileName("/music/a.mp3");
     }
   };
+
+  // Opens FileName; what the open reported ("" when open), or "pending" when it did not finish
+  // inside the call.
+  static QString Open(TMediaPlayer& player) {
+    std::optional<QString> result;
+    player.Open([&](const QString& error) { result = error; });
+    return result.value_or("pending");
+  }
 
   static QString ErrorOf(const std::function<void()>& operation) {
     try {
@@ -81,7 +91,7 @@ class TestMediaPlayer : public QObject {
     int plays = 0;
     for (const QString& step : script.split(' ')) {
       if (step == "open")
-        rig.player.Open();
+        QCOMPARE(Open(rig.player), "");
       else if (step == "play")
         ++plays, rig.player.Play();
       else if (step == "pause")
@@ -109,7 +119,7 @@ class TestMediaPlayer : public QObject {
 
   void noticeIsPostedNotCalled() {
     TRig rig;
-    rig.player.Open();
+    Open(rig.player);
     rig.player.Play();
     rig.fake->FinishSong();
     QVERIFY(rig.notices.isEmpty());
@@ -124,7 +134,7 @@ class TestMediaPlayer : public QObject {
     TFakeAudioEngine* fake = engine.get();
     auto* player = new TMediaPlayer(std::move(engine));
     player->SetFileName("/music/a.mp3");
-    player->Open();
+    Open(*player);
     player->Play();
     fake->FinishSong();
     delete player;
@@ -159,11 +169,11 @@ class TestMediaPlayer : public QObject {
     for (bool failedOpen : {false, true}) {
       TRig rig;
       if (failedOpen) {
-        rig.player.Open();
+        Open(rig.player);
         rig.player.Play();
         rig.fake->FailOpen("/music/b.mp3", "\"/music/b.mp3\" is empty");
         rig.player.SetFileName("/music/b.mp3");
-        QCOMPARE(ErrorOf([&] { rig.player.Open(); }), "\"/music/b.mp3\" is empty");
+        QCOMPARE(Open(rig.player), "\"/music/b.mp3\" is empty");
       }
       const int playsBefore = rig.fake->playCount;
       const QString got = ErrorOf([&] {
@@ -187,7 +197,7 @@ class TestMediaPlayer : public QObject {
 
   void startPositionIsForTheNextPlayOnly() {
     TRig rig;
-    rig.player.Open();
+    Open(rig.player);
     rig.player.SetStartPosition(5000);
     rig.player.Play();
     rig.fake->Advance(700);
@@ -201,7 +211,7 @@ class TestMediaPlayer : public QObject {
 
   void continuingFromPauseStartsAtThePausePoint() {
     TRig rig;
-    rig.player.Open();
+    Open(rig.player);
     rig.player.Play();
     rig.fake->Advance(1234);
     rig.player.Pause();
@@ -215,7 +225,7 @@ class TestMediaPlayer : public QObject {
 
   void pauseWhenNotPlayingDoesNothing() {
     TRig rig;
-    rig.player.Open();
+    Open(rig.player);
     rig.player.Pause();
     QCOMPARE(rig.player.Mode(), mpStopped);
     QCOMPARE(rig.fake->pauseCount, 0);
@@ -239,7 +249,7 @@ class TestMediaPlayer : public QObject {
     QFETCH(int, mode);
     TRig rig;
     for (const QString& step : script.split(' ', Qt::SkipEmptyParts)) {
-      if (step == "open") rig.player.Open();
+      if (step == "open") Open(rig.player);
       if (step == "play") rig.player.Play();
       if (step == "pause") rig.player.Pause();
       if (step == "stop") rig.player.Stop();
@@ -254,10 +264,151 @@ class TestMediaPlayer : public QObject {
     TRig rig;
     rig.fake->SetLength("/music/a.mp3", 225000);
     rig.player.SetDeviceType(dtAutoSelect);
-    rig.player.Open();
+    Open(rig.player);
     QCOMPARE(rig.fake->OpenFileName(), "/music/a.mp3");
     QCOMPARE(rig.player.Length(), 225000);
     QCOMPARE(rig.player.DeviceType(), dtAutoSelect);
+  }
+
+  // An open that takes its time: the device has no song meanwhile, yet nothing raises and
+  // nothing reaches the engine; only the last Open asked for reports, and the song an Open
+  // closed is told aborted only after the open is over, so its resume point is still there.
+  void slowOpen_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("reports");  // the opens' done calls, in order
+    QTest::addColumn<QList<int>>("notices");
+    QTest::newRow("operations while opening are quiet")
+        << "open play pause stop seek length finishopen"
+        << "a:" << QList<int>{};
+    QTest::newRow("a second open supersedes the first") << "open openb finishopen"
+                                                        << "b:" << QList<int>{};
+    QTest::newRow("called off: no report, no song, quiet") << "open cancel play stop finishopen"
+                                                           << "" << QList<int>{};
+    QTest::newRow("the closed play's notice follows the report")
+        << "now play open deliver nonotice finishopen deliver"
+        << "a: a:" << QList<int>{nvAborted};
+    QTest::newRow("...also when called off") << "now play open cancel deliver"
+                                             << "a:" << QList<int>{nvAborted};
+    QTest::newRow("a failed open reports why") << "failb openb finishopen"
+                                               << "b:broken" << QList<int>{};
+  }
+
+  void slowOpen() {
+    QFETCH(QString, script);
+    QFETCH(QString, reports);
+    QFETCH(QList<int>, notices);
+    TRig rig;
+    rig.fake->holdOpens = true;
+    QStringList done;
+    auto open = [&](const QString& file) {
+      rig.player.SetFileName(file);
+      rig.player.Open(
+          [&done, file](const QString& error) { done << file.mid(7, 1) + ":" + error; });
+    };
+    for (const QString& step : script.split(' ')) {
+      if (step == "now") {
+        rig.fake->holdOpens = false;
+        open("/music/a.mp3");
+        rig.fake->holdOpens = true;
+      } else if (step == "open" || step == "openb") {
+        open(step == "open" ? "/music/a.mp3" : "/music/b.mp3");
+        QCOMPARE(rig.player.Mode(), mpOpen);
+        QVERIFY(rig.player.Opening());
+      } else if (step == "failb") {
+        rig.fake->FailOpen("/music/b.mp3", "broken");
+      } else if (step == "finishopen") {
+        rig.fake->FinishOpen();
+      } else if (step == "cancel") {
+        rig.player.CancelOpen();
+        QVERIFY(!rig.player.Opening());
+        QVERIFY(!rig.fake->OpenHeld());
+      } else if (step == "deliver") {
+        DeliverPostedNotices();
+      } else if (step == "nonotice") {
+        QVERIFY(rig.notices.isEmpty());
+      } else {
+        const int before =
+            rig.fake->playCount + rig.fake->pauseCount + rig.fake->stopCount + rig.fake->seekCount;
+        QCOMPARE(ErrorOf([&] {
+                   if (step == "play") rig.player.Play();
+                   if (step == "pause") rig.player.Pause();
+                   if (step == "stop") rig.player.Stop();
+                   if (step == "seek") rig.player.SetPosition(100);
+                   if (step == "length") QCOMPARE(rig.player.Length(), 0);
+                 }),
+                 QString());
+        if (!rig.player.IsOpen())
+          QCOMPARE(rig.fake->playCount + rig.fake->pauseCount + rig.fake->stopCount +
+                       rig.fake->seekCount,
+                   before);
+      }
+    }
+    DeliverPostedNotices();
+    QCOMPARE(done.join(' '), reports);
+    QCOMPARE(rig.notices, notices);
+  }
+
+  // Gapless: at the end of a song the queued one plays on. The end-of-song handling that
+  // opens that very file takes it over as it plays (no new open, no restart); one that opens
+  // something else, or nothing, ends it.
+  void nextSongTakesOver_data() {
+    QTest::addColumn<QString>("onEnd");       // what the end-of-song handling does
+    QTest::addColumn<int>("engineOpens");     // Opens that reached the engine in all
+    QTest::addColumn<int>("enginePlays");     // and Plays
+    QTest::addColumn<QString>("openAfter");   // the engine's song afterwards
+    QTest::addColumn<QList<int>>("notices");  // with the taken-over song played to its end
+    QTest::newRow("plays the queued song: taken over")
+        << "rewind same" << 1 << 1 << "/music/b.mp3" << QList<int>{nvSuccessful, nvSuccessful};
+    QTest::newRow("plays another song")
+        << "other" << 2 << 2 << "/music/c.mp3" << QList<int>{nvSuccessful, nvSuccessful};
+    QTest::newRow("plays nothing: the queued song is closed")
+        << "" << 1 << 1 << "" << QList<int>{nvSuccessful};
+    QTest::newRow("dropped before the end: no take-over")
+        << "drop same" << 2 << 2 << "/music/b.mp3" << QList<int>{nvSuccessful, nvSuccessful};
+    QTest::newRow("taken over, then started elsewhere")
+        << "same from" << 1 << 2 << "/music/b.mp3" << QList<int>{nvSuccessful, nvSuccessful};
+  }
+
+  void nextSongTakesOver() {
+    QFETCH(QString, onEnd);
+    QFETCH(int, engineOpens);
+    QFETCH(int, enginePlays);
+    QFETCH(QString, openAfter);
+    QFETCH(QList<int>, notices);
+    TRig rig;
+    QCOMPARE(Open(rig.player), "");
+    rig.player.Play();
+    rig.player.QueueNext("/music/b.mp3");
+    QCOMPARE(rig.fake->Queued(), "/music/b.mp3");
+    const QStringList steps = onEnd.split(' ', Qt::SkipEmptyParts);
+    if (steps.contains("drop")) rig.player.DropNext();
+    bool handled = false;
+    QObject::connect(&rig.player, &TMediaPlayer::OnNotify, &rig.player, [&] {
+      if (std::exchange(handled, true)) return;
+      for (const QString& step : steps) {
+        if (step == "rewind") rig.player.SetPosition(0);
+        if (step == "same" || step == "other") {
+          rig.player.SetFileName(step == "same" ? "/music/b.mp3" : "/music/c.mp3");
+          QCOMPARE(Open(rig.player), "");
+          if (steps.contains("from")) rig.player.SetStartPosition(900);
+          rig.player.Play();
+        }
+      }
+    });
+    rig.fake->Advance(1000);
+    QVERIFY(rig.fake->FinishSong());
+    DeliverPostedNotices();
+    QVERIFY(handled);
+    QCOMPARE(rig.fake->openCount, engineOpens);
+    QCOMPARE(rig.fake->playCount, enginePlays);
+    QVERIFY(rig.fake->seeks.isEmpty());  // the rewind of the ended song touched nothing
+    QCOMPARE(rig.fake->OpenFileName(), openAfter);
+    if (!openAfter.isEmpty()) {
+      QCOMPARE(rig.player.Mode(), mpPlaying);
+      QVERIFY(rig.fake->FinishSong());
+    }
+    DeliverPostedNotices();
+    QCOMPARE(rig.notices, notices);
   }
 
   void factoryScopeSuppliesEngines() {

@@ -161,6 +161,13 @@ xdotool windowmove "$PLAYER" 6 250
 sleep 0.5
 check "a move by another tool snaps" "0,250" "$(geometry "$PLAYER")"
 check "playlist follows a move by another tool" "0,366" "$(geometry "$PLAYLIST")"
+# ... and a move of the playlist takes the player along, snapping as the player's own moves.
+xdotool windowmove "$PLAYLIST" 300 409
+sleep 0.5
+check "the player follows a move of the playlist" "300,293 300,409" "$(geometry "$PLAYER") $(geometry "$PLAYLIST")"
+xdotool windowmove "$PLAYLIST" 9 366
+sleep 0.5
+check "a move of the playlist snaps the player" "0,250 0,366" "$(geometry "$PLAYER") $(geometry "$PLAYLIST")"
 kill -TERM $APP_PID
 finish_app "SIGTERM ends the program"
 check "SIGTERM saves the position" "0,250" "$(setting main left),$(setting main top)"

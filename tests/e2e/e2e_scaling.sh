@@ -44,6 +44,7 @@ start() {
   sleep 0.7
 }
 
+place() { xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x "," y}'; }
 size() { xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
 
 # blocks <name>: saves the player and the docked playlist as on screen, and counts the device
@@ -69,9 +70,12 @@ QT_SCREEN_SCALE_FACTORS=1.5 start ""
 check "factor 1.5: player and playlist size" "688x232 688x232" "$(size "$PLAYER") $(size "$PLAYLIST")"
 check "factor 1.5: every skin pixel a 2x2 block" "0" "$(blocks scale-2x)"
 
+check "factor 1.5: the playlist docked" "40,272" "$(place "$PLAYLIST")"
+
 xdotool windowfocus --sync "$PLAYER" key ctrl+d 2>/dev/null
 sleep 0.7
 check "Ctrl+D: both windows at 1x" "344x116 344x116" "$(size "$PLAYER") $(size "$PLAYLIST")"
+check "Ctrl+D: the playlist still docked" "20,136" "$(place "$PLAYLIST")"
 stop_all
 check "the choice and the position saved" "1 20,20" \
   "$(awk -F= '/^\[/{m=$0=="[main]"} m&&/^scale=/{s=$2} m&&/^left=/{l=$2} m&&/^top=/{t=$2} END{print s " " l "," t}' "$work/settings.ini")"

@@ -2,6 +2,8 @@
 // refused writes, batches and damaged files.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <QDir>
@@ -9,7 +11,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <stdexcept>
 
 #include "platform/errors.h"
@@ -43,6 +48,24 @@ mode_t Mode(const QString& path) {
 
 void SetMode(const QString& path, mode_t mode) {
   QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+// Stands in for the close of a write's temporary file: the bytes are stored, but the close
+// fails as it can on NFS. Keeps the file's name.
+QByteArray closedName;
+int FailingClose(int fd) {
+  char name[4096];
+  const ssize_t n =
+      ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(), name, sizeof name);
+  closedName = QByteArray(name, std::max<ssize_t>(n, 0));
+  ::close(fd);
+  errno = EIO;
+  return -1;
+}
+
+void MakeOld(const QString& path, int seconds) {
+  const timeval then{time(nullptr) - seconds, 0}, times[2] = {then, then};
+  QCOMPARE(::lutimes(QFile::encodeName(path).constData(), times), 0);
 }
 
 }  // namespace
@@ -607,6 +630,59 @@ class TestIniFile : public QObject {
     // Nothing is left half-done: the next write goes through.
     ini.WriteString("s", "a", "2");
     QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=2\n"));
+  }
+
+  void failedCloseKeepsTheOldFile_data() {
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("one write") << false;
+    QTest::newRow("batch") << true;
+  }
+  void failedCloseKeepsTheOldFile() {
+    QFETCH(bool, batch);
+    WriteAll(Path(), "[s]\na=1\n");
+    TIniFile ini(Path());
+    SetTemporaryCloseForTesting(FailingClose);
+    if (batch) ini.BeginUpdate();
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteString("s", "a", "2"); ini.EndUpdate());
+    SetTemporaryCloseForTesting(nullptr);
+    QCOMPARE(ReadAll(Path()), QByteArray("[s]\na=1\n"));
+    QCOMPARE(ini.ReadInteger("s", "a", 0), 1);
+    // What a kill at that moment would have left goes at the next start.
+    WriteAll(QFile::decodeName(closedName), "left over");
+    MakeOld(QFile::decodeName(closedName), 120);
+    QCOMPARE(RemoveLeftoverTemporaryFiles(Path()), 1);
+    QCOMPARE(QDir(dir_.path()).entryList({"*test.ini*"}, QDir::Files | QDir::Hidden),
+             QStringList{"test.ini"});
+  }
+
+  void leftoverTemporaryFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("age");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("ours") << "test.ini.1a2b3c.tmp" << 120 << true;
+    QTest::newRow("ours, under a minute old") << "test.ini.1a2b3c.tmp" << 30 << false;
+    QTest::newRow("nine digits") << "test.ini.1ffffffff.tmp" << 120 << false;
+    QTest::newRow("upper-case hex") << "test.ini.1A2B.tmp" << 120 << false;
+    QTest::newRow("another file's") << "xtest.ini.1a.tmp" << 120 << false;
+    QTest::newRow("folder") << "dir:test.ini.1a.tmp" << 120 << false;
+    QTest::newRow("link") << "link:test.ini.1a.tmp" << 120 << false;
+  }
+  void leftoverTemporaryFiles() {
+    QFETCH(QString, name);
+    QFETCH(int, age);
+    QFETCH(bool, removed);
+    const QString path = Path(name.section(':', -1));
+    WriteAll(Path("target"), "kept");
+    if (name.startsWith("dir:"))
+      QVERIFY(QDir().mkpath(path));
+    else if (!name.startsWith("link:") || !QFile::link(Path("target"), path))
+      WriteAll(path, "left over");
+    MakeOld(path, age);
+    QCOMPARE(RemoveLeftoverTemporaryFiles(Path()), removed ? 1 : 0);
+    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
+    QCOMPARE(ReadAll(Path("target")), QByteArray("kept"));
+    QDir(path).removeRecursively();
+    QFile::remove(path);
   }
 
   void newFileTakesTheUmask() {

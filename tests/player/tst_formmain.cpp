@@ -108,6 +108,13 @@ class TestFormMain : public QObject {
   void ejectRefusesUnstorableNames();
   void repeatMenu();
   void outsideMovesKeepThePlaylistDocked();
+  void lookAheadFollowsTheEndOfSongRules_data();
+  void lookAheadFollowsTheEndOfSongRules();
+  void lookAheadTakenBackByChanges_data();
+  void lookAheadTakenBackByChanges();
+  void openThatTakesItsTime();
+  void outsideMovesOfThePlaylistKeepThePair_data();
+  void outsideMovesOfThePlaylistKeepThePair();
 };
 
 void TestFormMain::playWithoutSelectionPlaysFirst() {
@@ -617,6 +624,157 @@ void TestFormMain::outsideMovesKeepThePlaylistDocked() {
   window->setPosition(origin + QPoint(9, 150));
   QTRY_COMPARE(rig.main->pos(), origin + QPoint(9, 150));
   QTRY_COMPARE(rig.playlist->pos(), origin + QPoint(9, 266));
+}
+
+// Gapless: asked by the device, the player queues the song the end of the playing one leads
+// to; at the end, that song is taken over as it plays (no second open) and shown.
+void TestFormMain::lookAheadFollowsTheEndOfSongRules_data() {
+  QTest::addColumn<int>("mode");
+  QTest::addColumn<bool>("shuffle");
+  QTest::addColumn<int>("row");
+  QTest::addColumn<QList<int>>("missing");
+  QTest::addColumn<int>("queued");  // entry number, 0 for none
+  QTest::newRow("no repeating, middle row") << 0 << false << 1 << QList<int>{} << 3;
+  QTest::newRow("no repeating, last row: nothing") << 0 << false << 3 << QList<int>{} << 0;
+  QTest::newRow("repeat file: the same song") << 1 << false << 2 << QList<int>{} << 3;
+  QTest::newRow("repeat playlist, last row: the first") << 2 << false << 3 << QList<int>{} << 1;
+  QTest::newRow("next file missing: not foreseen") << 0 << false << 0 << QList<int>{2} << 0;
+  QTest::newRow("shuffle: the pick drawn ahead") << 0 << true << 0 << QList<int>{} << -1;
+}
+
+void TestFormMain::lookAheadFollowsTheEndOfSongRules() {
+  QFETCH(int, mode);
+  QFETCH(bool, shuffle);
+  QFETCH(int, row);
+  QFETCH(QList<int>, missing);
+  QFETCH(int, queued);
+  TRig rig(4, QSet<int>(missing.begin(), missing.end()));
+  // Every reseed a new seed: a pick made again would differ from the one drawn ahead.
+  uint32_t clock = 1;
+  rig.main->ShuffleChoice().Clock = [&clock] { return clock += 0x9E3779B9u; };
+  rig.main->RepeatMode = mode;
+  rig.main->Shuffle = shuffle;
+  rig.PlayRow(row);
+  rig.fake->WantNext();
+  DeliverPostedNotices();
+  if (queued < 0) {  // shuffled: whichever row was drawn, it is the one queued and played
+    QTRY_VERIFY(!rig.fake->Queued().isEmpty());
+    queued = rig.fake->Queued().section('/', -1).section('.', 0, 0).toInt();
+  }
+  QTRY_COMPARE(rig.fake->Queued(), queued ? rig.Song(queued) : QString());
+  if (!queued) return;
+  const int opens = rig.fake->openCount;
+  rig.EndSong();
+  QCOMPARE(rig.fake->openCount, opens);  // taken over, not opened again
+  QCOMPARE(rig.Index(), queued - 1);
+  QCOMPARE(rig.fake->OpenFileName(), rig.Song(queued));
+  QVERIFY(rig.main->Playing);
+  QCOMPARE(rig.main->lablSongName->text(), QString("%1.mp3 (3:45)").arg(queued));
+  QVERIFY2(ApplicationTitle().endsWith("(Playing)"), qPrintable(ApplicationTitle()));
+}
+
+// Whatever could change the end-of-song choice takes the queued song back and chooses again;
+// what cannot, leaves it.
+void TestFormMain::lookAheadTakenBackByChanges_data() {
+  QTest::addColumn<QString>("change");
+  QTest::addColumn<int>("requeued");  // entry number queued afterwards, 0 for none
+  QTest::newRow("a click on another row") << "click" << 4;
+  QTest::newRow("an edit of the playlist") << "edit" << 3;
+  QTest::newRow("repeat mode") << "repeat" << 2;
+  QTest::newRow("shuffle") << "shuffle" << -1;
+  QTest::newRow("stop") << "stop" << 0;
+  QTest::newRow("a seek (asked for again by the new play)") << "seek" << 3;
+  QTest::newRow("volume: kept") << "volume" << 3;
+}
+
+void TestFormMain::lookAheadTakenBackByChanges() {
+  QFETCH(QString, change);
+  QFETCH(int, requeued);
+  TRig rig(4);
+  rig.PlayRow(1);
+  rig.playlist->show();
+  QVERIFY(QTest::qWaitForWindowExposed(rig.playlist.get()));
+  rig.fake->WantNext();
+  DeliverPostedNotices();
+  QTRY_COMPARE(rig.fake->Queued(), rig.Song(3));
+  if (change == "click") {
+    const QRect third = rig.playlist->boxPlaylist->ItemRect(2);
+    QTest::mouseClick(rig.playlist->boxPlaylist->viewport(), Qt::LeftButton, {}, third.center());
+    QCOMPARE(rig.Index(), 2);
+  } else if (change == "edit") {
+    TPlaylistFile().AppendEntry(rig.Song(1), TAppendOrder::FileFirst);
+    rig.playlist->UpdatePlaylist();
+  } else if (change == "repeat") {
+    rig.main->itemRepeatFileClick(rig.main->itemRepeatFile);
+  } else if (change == "shuffle") {
+    rig.main->butnShuffleClick(rig.main->butnShuffle);
+  } else if (change == "stop") {
+    rig.main->StopClick(rig.main->Stop);
+  } else if (change == "seek") {
+    rig.main->SeekTo(1000);
+    rig.fake->WantNext();
+    DeliverPostedNotices();
+  } else if (change == "volume") {
+    rig.main->SetVolume(1000);
+  }
+  QCoreApplication::processEvents();
+  QCOMPARE(rig.fake->dropCount > 0, change != "volume");
+  if (requeued < 0) {
+    QTRY_VERIFY(!rig.fake->Queued().isEmpty());
+  } else {
+    QTRY_COMPARE(rig.fake->Queued(), requeued ? rig.Song(requeued) : QString());
+  }
+  QCOMPARE(rig.fake->queuedLog.size(), change == "volume" ? 1 : requeued ? 2 : 1);
+}
+
+// An open that waits for a slow disk: Play returns at once; the label, length and title come
+// when the song is open; Stop meanwhile calls the song off, and the title says nothing plays.
+void TestFormMain::openThatTakesItsTime() {
+  TRig rig(3);
+  rig.fake->holdOpens = true;
+  rig.Select(0);
+  rig.main->PlayClick(nullptr);
+  QVERIFY(!rig.main->Playing);
+  QVERIFY(rig.fake->OpenHeld());
+  QVERIFY(rig.fake->FinishOpen());
+  DeliverPostedNotices();  // reported from the engine's own thread
+  QVERIFY(rig.main->Playing);
+  QCOMPARE(rig.main->lablSongName->text(), QStringLiteral("1.mp3 (3:45)"));
+  QVERIFY2(ApplicationTitle().endsWith("(Playing)"), qPrintable(ApplicationTitle()));
+  // The next song opens; Stop before it is open.
+  rig.main->NextClick(rig.main->Next);
+  QVERIFY(rig.fake->OpenHeld());
+  rig.main->StopClick(rig.main->Stop);
+  QVERIFY(!rig.fake->OpenHeld());
+  QVERIFY(!rig.main->Playing);
+  QVERIFY(!rig.fake->FinishOpen());
+  QVERIFY(rig.dialogs->errors.isEmpty());
+  QVERIFY(rig.dialogs->messages.isEmpty());
+  QCOMPARE(rig.fake->playCount, 1);
+}
+
+// A window manager's Alt+drag of the playlist (or a tool's move) takes the player along,
+// snapped as its own moves are; a move it insists on is followed exactly.
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair_data() {
+  QTest::addColumn<QPoint>("moved");
+  QTest::addColumn<QPoint>("player");
+  QTest::newRow("free place") << QPoint(200, 300) << QPoint(200, 184);
+  QTest::newRow("too high for the player") << QPoint(9, 120) << QPoint(0, 0);
+}
+
+void TestFormMain::outsideMovesOfThePlaylistKeepThePair() {
+  QFETCH(QPoint, moved);
+  QFETCH(QPoint, player);
+  TRig rig(2);
+  const QPoint origin = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
+  rig.main->show();
+  rig.playlist->show();
+  QVERIFY(QTest::qWaitForWindowExposed(rig.playlist.get()));
+  for (const QPoint& expected : {player, moved - QPoint(0, 116)}) {
+    rig.playlist->windowHandle()->setPosition(origin + moved);
+    QTRY_COMPARE(rig.main->pos(), origin + expected);
+    QTRY_COMPARE(rig.playlist->pos(), origin + expected + QPoint(0, 116));
+  }
 }
 
 QTEST_MAIN(TestFormMain)

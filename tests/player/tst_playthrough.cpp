@@ -54,7 +54,7 @@ void TestPlaythrough::repeatPlaylistWrapsAround() {
 
   playlist.boxPlaylist->SetItemIndex(0);
   main.PlayClick(nullptr);
-  QVERIFY(main.Playing);
+  QTRY_VERIFY(main.Playing);
   QTRY_VERIFY_WITH_TIMEOUT(order.size() >= 4, 15000);
   QCOMPARE(order.mid(0, 4), QStringList({"one.mp3", "two.mp3", "three.mp3", "one.mp3"}));
   const QStringList playing = titles.filter("(Playing)");

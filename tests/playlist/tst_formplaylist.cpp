@@ -14,8 +14,10 @@
 #include "controls/dtlistbox.h"
 #include "controls/image.h"
 #include "platform/errors.h"
+#include "platform/fonts.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
+#include "platform/skinscale.h"
 #include "playlist/browseforfolder.h"
 #include "playlist/folderdialog.h"
 #include "playlist/formplaylist.h"
@@ -48,6 +50,7 @@ class TFakePlayer : public QWidget, public TPlayerLink {
     playing = false;
   }
   QRect PlayerGeometry() const override { return geometry(); }
+  void FollowPlaylist(QPoint, bool) override {}  // a fake player window stays put
   void SetSongLabel(const QString& text) override { songLabel = text; }
   bool IsPlaylistVisible() const override { return visibleList; }
 };
@@ -121,6 +124,8 @@ class TestFormPlaylist : public QObject {
   void MissingSkinFileSkipsTheRest_data();
   void MissingSkinFileSkipsTheRest();
   void SkinIsDrawn();
+  void CaptionsMagnifiedWhenScaled_data();
+  void CaptionsMagnifiedWhenScaled();
 
   void DamagedFileStartsUnchanged_data();
   void DamagedFileStartsUnchanged();
@@ -363,6 +368,25 @@ void TestFormPlaylist::SkinIsDrawn() {
   for (int y = 94; y < 111 && !white; ++y)
     for (int x = 4; x < 61 && !white; ++x) white = shot.pixelColor(x, y) == QColor(Qt::white);
   QVERIFY(white);
+}
+
+// The captions' bitmap font has no larger sizes: scaled, they are the 1x pixels as blocks.
+void TestFormPlaylist::CaptionsMagnifiedWhenScaled_data() {
+  QTest::addColumn<int>("scale");
+  QTest::newRow("2x") << 2;
+  QTest::newRow("3x") << 3;
+}
+void TestFormPlaylist::CaptionsMagnifiedWhenScaled() {
+  QFETCH(int, scale);
+  LoadDesignFonts();
+  TformPlaylist& form = Create();
+  const QRect buttons = form.butnAdd->geometry().united(form.butnDelete->geometry());
+  const QImage single = form.grab(buttons).toImage();
+  TSkinScale::Apply(scale);
+  QImage scaled = form.grab(buttons).toImage();
+  TSkinScale::Apply(1);
+  scaled.setDevicePixelRatio(1);
+  QCOMPARE(scaled, single.scaled(single.size() * scale));
 }
 
 void TestFormPlaylist::RefillKeepsSelection_data() {

@@ -6,10 +6,11 @@
 #include <QTest>
 
 #include "../audio/mp3fixtures.h"
-#include "audio/mpg123sdlengine.h"
+#include "audio/mediaplayer.h"
 #include "platform/inifile.h"
 #include "playlist/lengthrecorder.h"
 #include "support/fakedialogs.h"
+#include "support/openwait.h"
 #include "support/tempprogramdir.h"
 
 namespace {
@@ -24,9 +25,9 @@ QStringList Lengths(int count) {
 }
 
 QString Seconds(const QString& path) {
-  TMpg123SdlEngine engine;
-  engine.Open(path);
-  return QString::number(engine.Length() / 1000);
+  TMediaPlayer player;
+  OpenAndWait(player, path);
+  return QString::number(player.Length() / 1000);
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <algorithm>
-
-#include "platform/errors.h"
+#include <utility>
 
 void TFakeAudioEngine::FailOpen(const QString& fileName, const QString& message) {
   openFailures_[fileName] =
@@ -25,10 +24,25 @@ void TFakeAudioEngine::Advance(int64_t ms) {
 
 bool TFakeAudioEngine::End(TEngineEnd end) {
   if (state_ != TEngineState::Playing) return false;
-  state_ = TEngineState::Stopped;
-  if (end == TEngineEnd::Finished) position_ = length_;
-  if (handler_) handler_(playId_, end);
+  TPlayEnd report{playId_, end, 0, {}};
+  if (end == TEngineEnd::Finished && joinQueued && !queued_.isEmpty()) {
+    report.nextPlayId = queuedPlayId_;
+    report.nextFile = std::exchange(queued_, QString());
+    openFile_ = report.nextFile;
+    length_ = lengths_.value(openFile_, defaultLength);
+    position_ = 0;
+    playId_ = queuedPlayId_;
+  } else {
+    state_ = TEngineState::Stopped;
+    if (end == TEngineEnd::Finished) position_ = length_;
+    queued_.clear();
+  }
+  if (handlers_.ended) handlers_.ended(report);
   return true;
+}
+
+void TFakeAudioEngine::WantNext() {
+  if (state_ == TEngineState::Playing && handlers_.nextWanted) handlers_.nextWanted(playId_);
 }
 
 bool TFakeAudioEngine::FinishSong() {
@@ -39,18 +53,51 @@ bool TFakeAudioEngine::FailSong() {
   return End(TEngineEnd::Failed);
 }
 
-void TFakeAudioEngine::Open(const QString& fileName) {
+void TFakeAudioEngine::Open(const QString& fileName, uint64_t openId) {
   ++openCount;
   opened << fileName;
   Close();
-  if (openFailures_.contains(fileName)) throw EMCIDeviceError(openFailures_.value(fileName));
+  if (holdOpens) {
+    heldOpen_ = fileName;
+    heldOpenId_ = openId;
+    return;
+  }
+  FinishOpen(fileName, openId);
+}
+
+void TFakeAudioEngine::FinishOpen(const QString& fileName, uint64_t openId) {
+  if (openFailures_.contains(fileName)) {
+    if (handlers_.opened) handlers_.opened(openId, openFailures_.value(fileName));
+    return;
+  }
   state_ = TEngineState::Stopped;
   openFile_ = fileName;
   length_ = lengths_.value(fileName, defaultLength);
   position_ = 0;
+  if (handlers_.opened) handlers_.opened(openId, QString());
+}
+
+bool TFakeAudioEngine::FinishOpen() {
+  if (heldOpen_.isEmpty()) return false;
+  FinishOpen(std::exchange(heldOpen_, QString()), heldOpenId_);
+  return true;
+}
+
+void TFakeAudioEngine::QueueNext(const QString& fileName, uint64_t nextPlayId) {
+  queuedLog << fileName;
+  queued_ = fileName;
+  queuedPlayId_ = nextPlayId;
+}
+
+void TFakeAudioEngine::DropNext() {
+  if (queued_.isEmpty()) return;
+  ++dropCount;
+  queued_.clear();
 }
 
 void TFakeAudioEngine::Close() {
+  heldOpen_.clear();
+  queued_.clear();
   if (state_ == TEngineState::Closed) return;
   ++closeCount;
   state_ = TEngineState::Closed;
@@ -74,6 +121,7 @@ void TFakeAudioEngine::Pause() {
 
 void TFakeAudioEngine::Stop() {
   ++stopCount;
+  queued_.clear();
   if (state_ == TEngineState::Playing || state_ == TEngineState::Paused)
     state_ = TEngineState::Stopped;
 }

@@ -12,8 +12,10 @@
 //   DeliverPostedNotices();                          // ...reaches OnNotify (a posted event)
 //
 // Like the real engine: Open closes any open song first; Play/Seek clamp to 0..Length();
-// Pause acts only while playing; Stop keeps the position; the end of a song leaves it stopped
-// at Length().
+// Pause acts only while playing; Stop keeps the position and drops a queued song; the end of a
+// song leaves it stopped at Length(), or, with a song queued and joinQueued set, plays that
+// one from its start. Opens finish inside Open unless holdOpens is set; then the test
+// finishes them.
 
 #include <QList>
 #include <QMap>
@@ -39,6 +41,15 @@ class TFakeAudioEngine final : public TAudioEngine {
   bool FinishSong();
   // Decoding breaks: stopped where it is, Failed reported. False when no song is playing.
   bool FailSong();
+  // Opens are held until FinishOpen (as a slow disk would).
+  bool holdOpens = false;
+  // The end of a song lets the queued one take over without a gap.
+  bool joinQueued = true;
+  // Finishes the held Open (failing as FailOpen says); false when none is held.
+  bool FinishOpen();
+  bool OpenHeld() const { return !heldOpen_.isEmpty(); }
+  // The engine asks for the song to follow the playing one.
+  void WantNext();
 
   // --- record
   QStringList opened;       // every Open's file name, in order, failed ones too
@@ -47,15 +58,20 @@ class TFakeAudioEngine final : public TAudioEngine {
   int openCount = 0, closeCount = 0, playCount = 0, pauseCount = 0, stopCount = 0, seekCount = 0;
   QString OpenFileName() const { return openFile_; }  // empty when closed
   uint64_t CurrentPlayId() const { return playId_; }
+  QString Queued() const { return queued_; }  // the song queued to follow, empty for none
+  QStringList queuedLog;                      // every QueueNext's file name, in order
+  int dropCount = 0;                          // DropNext calls that dropped a queued song
 
   // --- TAudioEngine
-  void SetEndHandler(TEndHandler handler) override { handler_ = std::move(handler); }
-  void Open(const QString& fileName) override;
+  void SetHandlers(TEngineHandlers handlers) override { handlers_ = std::move(handlers); }
+  void Open(const QString& fileName, uint64_t openId) override;
   void Close() override;
   void Play(int64_t fromMs, uint64_t playId) override;
   void Pause() override;
   void Stop() override;
   void Seek(int64_t ms) override;
+  void QueueNext(const QString& fileName, uint64_t nextPlayId) override;
+  void DropNext() override;
   int64_t Position() override { return state_ == TEngineState::Closed ? 0 : position_; }
   int64_t Length() const override { return state_ == TEngineState::Closed ? 0 : length_; }
   TEngineState State() const override { return state_; }
@@ -64,11 +80,16 @@ class TFakeAudioEngine final : public TAudioEngine {
  private:
   int64_t Clamp(int64_t ms) const;
   bool End(TEngineEnd end);
+  void FinishOpen(const QString& fileName, uint64_t openId);
 
   QMap<QString, int64_t> lengths_;
   QMap<QString, TSongTags> tags_;
   QMap<QString, QString> openFailures_;
-  TEndHandler handler_;
+  TEngineHandlers handlers_;
+  QString heldOpen_;
+  uint64_t heldOpenId_ = 0;
+  QString queued_;
+  uint64_t queuedPlayId_ = 0;
   TEngineState state_ = TEngineState::Closed;
   QString openFile_;
   int64_t length_ = 0;
