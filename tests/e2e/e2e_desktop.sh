@@ -2,12 +2,13 @@
 # The desktop's ways in on Xvfb, inside dbus-run-session: songs on the command line, a second
 # start handing over (songs that bring up a box too), MPRIS after a song failed to start, a
 # killed program's socket taken over, the installed layout.
-# E2E_LAUNCHER runs the first program through a tool (valgrind), E2E_SLOW stretches the waits.
+# E2E_LAUNCHER runs the first program through a tool, E2E_SLOW stretches the waits: valgrind
+# with "--error-exitcode=99 --suppressions=tests/e2e/valgrind.supp" and 20.
 set -uo pipefail
 BINARY=$1
 SKIN=$2
 BUILD=$3
-LOGS=${4:-$BUILD/e2e-artifacts}/desktop
+LOGS=$(realpath -m "${4:-$BUILD/e2e-artifacts}/desktop")
 mkdir -p "$LOGS" && rm -f "$LOGS"/run*.log
 
 source "${BASH_SOURCE%/*}/e2elib.sh"
@@ -88,7 +89,8 @@ started s1.mp3
 check "first song given plays" "Playing" "$(wait_for Playing status)"
 "$work/app/brimtone" --enqueue "$work/music/s4.mp3"
 check "second start ends with success" "0" "$?"
-check "enqueued" "NumberOfEntries=4" "$(grep -i '^NumberOfEntries' "$work/app/lastplay.dat" | tr -d '\r')"
+entries() { grep -ai '^NumberOfEntries' "$work/app/lastplay.dat" | tr -d '\r'; }
+check "enqueued" "NumberOfEntries=4" "$(wait_for NumberOfEntries=4 entries)"
 check "enqueue leaves the song playing" "s1.mp3" "$(title)"
 "$work/app/brimtone" "$work/music/s3.mp3"
 check "a song handed over plays" "s3.mp3" "$(wait_for s3.mp3 title)"
@@ -96,7 +98,6 @@ for arg in --bogus notes.txt ""; do
   "$work/app/brimtone" "$arg" 2>"$work/err.txt"
   check "'$arg' refused: status 2, one line" "2 1" "$? $(wc -l <"$work/err.txt")"
 done
-entries() { grep -ai '^NumberOfEntries' "$work/app/lastplay.dat" | tr -d '\r'; }
 check "nothing refused added" "NumberOfEntries=5" "$(entries)"
 "$work/app/brimtone" --enqueue "caf"$'\xe9'".mp3" s1.mp3
 check "a name that does not decode: skipped with the message" "0 closed NumberOfEntries=6" \
