@@ -62,5 +62,5 @@ class TWindowsAdapter : public TPlayerControl {
   mutable QString cachedPath_;
   quint64 playId_ = 0;                // counts the plays started
   QHash<size_t, qint64> measuredMs_;  // by the hash of the path: small for long lists
-  QPointer<TSearchWindow> search_;  // made when first asked for
+  QPointer<TSearchWindow> search_;    // made when first asked for
 };
