@@ -170,9 +170,11 @@ void TWindowsAdapter::WatchLengths(TLengthScanner& scanner) {
   });
 }
 
-// After a song failed to start, Playing stays true with no song open: nothing plays then.
+// After a song failed to start, Playing stays true with no song open: nothing plays then. A
+// song on its way (the next one opening) plays as soon as it is open.
 TPlaybackState TWindowsAdapter::State() const {
-  if (!player_->Playing || !player_->Mp3MediaPlayer->IsOpen()) return TPlaybackState::Stopped;
+  const TMediaPlayer* device = player_->Mp3MediaPlayer;
+  if (!player_->Playing || !(device->IsOpen() || device->Opening())) return TPlaybackState::Stopped;
   return player_->Paused ? TPlaybackState::Paused : TPlaybackState::Playing;
 }
 

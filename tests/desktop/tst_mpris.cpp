@@ -109,6 +109,7 @@ class TestMpris : public QObject {
     row("failed", "clicks", {}, "errors=,status=Stopped,meta.xesam:title=1.mp3");
     row("failed", "OpenUri", {"@/new%20song.mp3"}, "answer=ok,song=new song.mp3,errors=");
     row("failed", "Next", {}, "answer=ok,reply=before the box,errors=,status=Stopped");
+    row("opening", "Next", {}, "answer=ok,status=Playing,changed.PlaybackStatus=Playing");
     row("repeat file", "song ends", {}, "song=2.mp3,pos=0,id=new");
     row("repeat file", "Previous", {}, "song=2.mp3,pos=0,id=new");
     row("twice listed", "Next", {}, "song=2.mp3,pos=0,id=new");
@@ -151,11 +152,13 @@ class TestMpris : public QObject {
     }
     if (setup == "repeat file") rig.control->SetRepeatMode(1);
     if (setup == "last row") rig.playlist->boxPlaylist->SetItemIndex(2);
-    if (setup == "playing" || setup == "repeat file" || setup == "twice listed") {
+    if (setup == "playing" || setup == "opening" || setup == "repeat file" ||
+        setup == "twice listed") {
       rig.playlist->UpdatePlaylist();
       rig.PlayRow(1);
       rig.fake->SetPosition(setup == "playing" ? 60000 : 4600);
     }
+    rig.fake->holdOpens = setup == "opening";  // the next song takes its time to open
     if (method == "SetPosition") {
       TTrackInfo other;
       other.Path = rig.Song(3);
