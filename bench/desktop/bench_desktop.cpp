@@ -68,7 +68,7 @@ int ChildStart(int argc, char** argv, const QString& dir, bool desktop) {
   SetProgramDir(dir);
   std::unique_ptr<TSingleInstance> instance;
   if (desktop) {
-    instance = std::make_unique<TSingleInstance>(TSingleInstance::SocketPathFor(ProgramDir()));
+    instance = std::make_unique<TSingleInstance>(ProgramDir());
     instance->Start(QByteArray());
   }
   TWindows windows;
@@ -78,6 +78,7 @@ int ChildStart(int argc, char** argv, const QString& dir, bool desktop) {
     integration =
         std::make_unique<TDesktopIntegration>(windows.formMain.get(), windows.formPlaylist.get());
     integration->StartMprisWhenShown();
+    instance->Ready();
   }
   bool painted[2] = {false, !windows.formPlaylist->isVisible()};
   struct TWatch : QObject {
@@ -111,7 +112,7 @@ int ChildStart(int argc, char** argv, const QString& dir, bool desktop) {
 int ChildPrimary(int argc, char** argv, const QString& dir) {
   TApplication app(argc, argv);
   SetProgramDir(dir);
-  TSingleInstance instance(TSingleInstance::SocketPathFor(ProgramDir()));
+  TSingleInstance instance(ProgramDir());
   if (instance.Start(QByteArray()) != TSingleInstance::TRole::Primary) return 1;
   TWindows windows;
   CreateWindows(windows);
@@ -122,6 +123,7 @@ int ChildPrimary(int argc, char** argv, const QString& dir) {
   QObject::connect(playlist, &TformPlaylist::playlistUpdated, [playlist] {
     Say(QStringLiteral("rows %1 %2").arg(playlist->boxPlaylist->Count()).arg(NowNs()));
   });
+  instance.Ready();
   QTimer::singleShot(0, [] { Say("ready"); });
   const int result = app.exec();
   DestroyWindows(windows);

@@ -1,7 +1,6 @@
 // Brimtone: the command line, one program per data folder, the application, its two windows,
 // the desktop's ways in, the message loop; settings saved at the end.
 #include <QDir>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/application.h"
@@ -14,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/programdir.h"
 #include "platform/skinscale.h"
+#include "playlist/lengthrecorder.h"
 
 namespace {
 void Print(FILE* stream, const QString& text) {
@@ -24,8 +24,8 @@ void Print(FILE* stream, const QString& text) {
 
 int main(int argc, char** argv) {
   // Options first: --help and bad arguments need no display.
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  QList<QByteArray> arguments;
+  for (int i = 1; i < argc; ++i) arguments << QByteArray(argv[i]);
   const TCommandLine line = ParseCommandLine(arguments);
   switch (line.kind) {
     case TCommandLine::Kind::Help:
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     case TCommandLine::Kind::Run:
       break;
   }
-  const TResolvedSongs songs = ResolveSongs(line.paths, QDir::currentPath());
+  const TResolvedSongs songs = ResolveSongs(line.rawPaths, QDir::currentPath());
   if (!songs.error.isEmpty()) {
     Print(stderr, songs.error + '\n');
     return 2;
@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   request.action = line.action;
   request.enqueue = line.enqueue;
   request.songs = songs.songs;
+  request.unstorable = songs.unstorable;
   request.raise = arguments.isEmpty();
 
   // Wayland clients cannot place their own windows; the docked pair needs that, so run
@@ -60,12 +61,36 @@ int main(int argc, char** argv) {
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
-  TSingleInstance instance(TSingleInstance::SocketPathFor(ProgramDir()));
+  TSingleInstance instance(ProgramDir());
+  instance.SetRequestCheck([](const QByteArray& bytes) {
+    TInstanceRequest decoded;
+    return DecodeRequest(bytes, decoded);
+  });
+  instance.SetWaitNotice(
+      [] { Print(stderr, "brimtone: waiting for the running Brimtone to finish starting\n"); });
   switch (instance.Start(EncodeRequest(request))) {
     case TSingleInstance::TRole::HandedOver:
       return 0;
     case TSingleInstance::TRole::NoAnswer:
-      Print(stderr, "brimtone: a running Brimtone did not answer\n");
+      Print(stderr, "brimtone: a running Brimtone did not answer; nothing was handed over\n");
+      return 1;
+    case TSingleInstance::TRole::TooLarge:
+      Print(stderr, "brimtone: too many songs to hand over at once; nothing was handed over\n");
+      return 1;
+    case TSingleInstance::TRole::Refused:
+      Print(stderr,
+            "brimtone: the running Brimtone (another version?) refused the request; nothing "
+            "was handed over\n");
+      return 1;
+    case TSingleInstance::TRole::StillStarting:
+      Print(stderr,
+            "brimtone: the running Brimtone did not finish starting; nothing was "
+            "handed over\n");
+      return 1;
+    case TSingleInstance::TRole::Unreachable:
+      Print(stderr, QStringLiteral("brimtone: another Brimtone (process %1) uses %2 and cannot "
+                                   "be reached; nothing was handed over\n")
+                        .arg(instance.Holder(), QDir::toNativeSeparators(ProgramDir())));
       return 1;
     case TSingleInstance::TRole::Failed:  // runs alone, as it would without the socket
     case TSingleInstance::TRole::Primary:
@@ -84,9 +109,13 @@ int main(int argc, char** argv) {
     desktop.StartMprisWhenShown();
     QObject::connect(&instance, &TSingleInstance::Received, &desktop,
                      &TDesktopIntegration::ApplyBytes);
+    if (windows.lengthRecorder) desktop.WatchLengths(windows.lengthRecorder->Scanner());
     request.raise = false;
-    if (!request.songs.isEmpty() || request.action != TRemoteAction::None)
-      QTimer::singleShot(0, &desktop, [&desktop, request] { desktop.Apply(request); });
+    if (!request.songs.isEmpty() || !request.unstorable.isEmpty() ||
+        request.action != TRemoteAction::None)
+      desktop.Apply(request);
+    // Later starts have waited for this: from here on their requests are answered.
+    instance.Ready();
     result = app.exec();
     DestroyWindows(windows);
   }

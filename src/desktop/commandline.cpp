@@ -1,8 +1,11 @@
 #include "desktop/commandline.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QIODevice>
 #include <algorithm>
 
@@ -35,15 +38,33 @@ TCommandLine Error(const QString& text) {
   return line;
 }
 
-constexpr quint32 kMagic = 0x42524d31;  // "BRM1"
+constexpr quint32 kMagic = 0x42524d32;  // "BRM2"
+
+bool EndsWithMp3(const QByteArray& name) {
+  return name.size() >= 4 && name.right(4).toLower() == ".mp3";
+}
+
+// A folder whose own name does not decode: none of its songs can be named in the playlist.
+QStringList SongsOfUndecodableFolder(const QByteArray& folder, const QString& shown) {
+  QStringList songs;
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir) return songs;
+  while (const dirent* entry = ::readdir(dir))
+    if (EndsWithMp3(entry->d_name)) songs << shown + '/' + QFile::decodeName(entry->d_name);
+  ::closedir(dir);
+  songs.sort(Qt::CaseInsensitive);
+  return songs;
+}
 }  // namespace
 
-TCommandLine ParseCommandLine(const QStringList& arguments) {
+TCommandLine ParseCommandLine(const QList<QByteArray>& rawArguments) {
   TCommandLine line;
   bool optionsEnded = false;
-  for (const QString& argument : arguments) {
+  for (const QByteArray& raw : rawArguments) {
+    const QString argument = QFile::decodeName(raw);
     if (optionsEnded || !argument.startsWith('-') || argument == "-") {
       line.paths << argument;
+      line.rawPaths << raw;
       continue;
     }
     if (argument == "--") {
@@ -74,24 +95,46 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
   return line;
 }
 
-TResolvedSongs ResolveSongs(const QStringList& paths, const QString& cwd) {
+TCommandLine ParseCommandLine(const QStringList& arguments) {
+  QList<QByteArray> raw;
+  for (const QString& argument : arguments) raw << QFile::encodeName(argument);
+  return ParseCommandLine(raw);
+}
+
+// Each name is looked up by its bytes: one that does not decode (not valid in the locale's
+// encoding) still names its file, which is then reported as one the playlist cannot hold.
+TResolvedSongs ResolveSongs(const QList<QByteArray>& paths, const QString& cwd) {
   TResolvedSongs resolved;
-  const QDir base(cwd);
-  for (const QString& path : paths) {
-    const QFileInfo info(base.absoluteFilePath(path));
-    if (!info.exists()) {
-      resolved.error = QStringLiteral("brimtone: no such file or folder: %1").arg(path);
-      resolved.songs.clear();
-      return resolved;
+  const auto fail = [&resolved](const QString& text) {
+    resolved.songs.clear();
+    resolved.unstorable.clear();
+    resolved.error = text;
+    return resolved;
+  };
+  for (const QByteArray& path : paths) {
+    const QString shown = QFile::decodeName(path);
+    if (path.isEmpty()) return fail(QStringLiteral("brimtone: an empty name is no file or folder"));
+    const QByteArray full = path.startsWith('/') ? path : QFile::encodeName(cwd) + '/' + path;
+    struct stat info = {};
+    if (::stat(full.constData(), &info) != 0)
+      return fail(QStringLiteral("brimtone: no such file or folder: %1").arg(shown));
+    const QString decoded = QFile::decodeName(full);
+    const bool decodes = QFile::encodeName(decoded) == full;
+    const QString clean = QDir::cleanPath(decoded);
+    if (S_ISDIR(info.st_mode)) {
+      if (!decodes) {
+        resolved.unstorable << SongsOfUndecodableFolder(full, clean);
+        continue;
+      }
+      // As Add Directory reads a folder.
+      const TFolderScan scan = ScanFolderForSongs(clean);
+      resolved.songs << scan.songs;
+      resolved.unstorable << scan.unstorable;
+      continue;
     }
-    const QString full = QDir::cleanPath(info.absoluteFilePath());
-    if (info.isDir()) {
-      // As Add Directory reads a folder; unstorable names go along to be reported there.
-      const TFolderScan scan = ScanFolderForSongs(full);
-      resolved.songs << scan.songs << scan.unstorable;
-    } else {
-      resolved.songs << full;
-    }
+    if (!S_ISREG(info.st_mode) || !EndsWithMp3(path))
+      return fail(QStringLiteral("brimtone: not an MP3 file: %1").arg(shown));
+    (decodes && CanStoreInPlaylist(clean) ? resolved.songs : resolved.unstorable) << clean;
   }
   return resolved;
 }
@@ -122,7 +165,7 @@ QByteArray EncodeRequest(const TInstanceRequest& request) {
   QDataStream out(&bytes, QIODevice::WriteOnly);
   out.setVersion(QDataStream::Qt_6_4);
   out << kMagic << static_cast<qint32>(request.action) << request.enqueue << request.raise
-      << request.songs;
+      << request.songs << request.unstorable;
   return bytes;
 }
 
@@ -132,7 +175,7 @@ bool DecodeRequest(const QByteArray& bytes, TInstanceRequest& request) {
   quint32 magic = 0;
   qint32 action = 0;
   TInstanceRequest read;
-  in >> magic >> action >> read.enqueue >> read.raise >> read.songs;
+  in >> magic >> action >> read.enqueue >> read.raise >> read.songs >> read.unstorable;
   if (in.status() != QDataStream::Ok || magic != kMagic || !in.atEnd()) return false;
   if (action < static_cast<qint32>(TRemoteAction::None) ||
       action > static_cast<qint32>(TRemoteAction::Previous))
@@ -144,7 +187,8 @@ bool DecodeRequest(const QByteArray& bytes, TInstanceRequest& request) {
 
 void ApplyRequest(const TInstanceRequest& request, TPlayerControl& control) {
   // 1.
-  if (!request.songs.isEmpty()) control.AddSongs(request.songs, !request.enqueue);
+  if (!request.songs.isEmpty() || !request.unstorable.isEmpty())
+    control.AddSongs(request.songs, !request.enqueue, request.unstorable);
   // 2.
   switch (request.action) {
     case TRemoteAction::None:

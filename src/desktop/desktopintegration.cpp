@@ -8,8 +8,6 @@
 #include "desktop/inputfilter.h"
 #include "desktop/mprisservice.h"
 #include "desktop/windowsadapter.h"
-#include "platform/dialogs.h"
-#include "platform/errors.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 
@@ -65,15 +63,14 @@ void TDesktopIntegration::StartMprisWhenShown() {
 }
 
 void TDesktopIntegration::Apply(const TInstanceRequest& request) {
-  // Not inside an event handler: the handlers' errors are shown here as the catcher would.
-  try {
-    ApplyRequest(request, *adapter_);
-  } catch (const EBrimtoneError& e) {
-    ShowException(e.Message());
-  }
+  adapter_->Defer([adapter = adapter_.get(), request] { ApplyRequest(request, *adapter); });
 }
 
 void TDesktopIntegration::ApplyBytes(const QByteArray& bytes) {
   TInstanceRequest request;
   if (DecodeRequest(bytes, request)) Apply(request);
+}
+
+void TDesktopIntegration::WatchLengths(TLengthScanner& scanner) {
+  adapter_->WatchLengths(scanner);
 }

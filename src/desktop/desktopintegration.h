@@ -11,6 +11,7 @@
 class TformMain;
 class TformPlaylist;
 class TInputFilter;
+class TLengthScanner;
 class TMprisService;
 class TWindowsAdapter;
 
@@ -25,9 +26,12 @@ class TDesktopIntegration : public QObject {
   // Registers on the session bus once the windows have first been painted: connecting
   // to the bus costs a noticeable part of the start, and nothing needs it before.
   void StartMprisWhenShown();
-  // A request of this start or a later one (undecodable bytes are ignored).
+  // A request of this start or a later one (undecodable bytes are ignored), carried out from
+  // the event loop after what came before it.
   void Apply(const TInstanceRequest& request);
   void ApplyBytes(const QByteArray& bytes);
+  // MPRIS announces the lengths the background scan finds.
+  void WatchLengths(TLengthScanner& scanner);
 
  private:
   std::unique_ptr<TWindowsAdapter> adapter_;

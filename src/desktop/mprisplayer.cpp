@@ -4,17 +4,30 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 #include <cmath>
 
 #include "desktop/commandline.h"
+#include "desktop/coverart.h"
 #include "desktop/playeractions.h"
 #include "desktop/playercontrol.h"
+#include "playlist/songpaths.h"
 
 TMprisPlayer::TMprisPlayer(QObject* service, TPlayerControl& control)
-    : QDBusAbstractAdaptor(service), control_(control) {
+    : QDBusAbstractAdaptor(service), control_(control), cover_(new TCoverArt(this)) {
   connect(&control, &TPlayerControl::Seeked, this, [this](qint64 ms) { emit Seeked(ms * 1000); });
+}
+
+void TMprisPlayer::Later(std::function<void(TPlayerControl&)> action) {
+  control_.Defer([control = &control_, action = std::move(action)] { action(*control); });
+}
+
+void TMprisPlayer::Refuse(const QString& text) {
+  // The bus keeps the call's context on the object the adaptor serves.
+  auto* context = static_cast<QDBusContext*>(parent()->qt_metacast("QDBusContext"));
+  if (context && context->calledFromDBus()) context->sendErrorReply(QDBusError::InvalidArgs, text);
 }
 
 QString TMprisPlayer::PlaybackStatus() const {
@@ -41,34 +54,41 @@ QString TMprisPlayer::LoopStatus() const {
 }
 
 void TMprisPlayer::SetLoopStatus(const QString& status) {
-  if (status == "None")
-    control_.SetRepeatMode(0);
-  else if (status == "Track")
-    control_.SetRepeatMode(1);
-  else if (status == "Playlist")
-    control_.SetRepeatMode(2);
+  const int mode = status == "None" ? 0 : status == "Track" ? 1 : status == "Playlist" ? 2 : -1;
+  if (mode >= 0) Later([mode](TPlayerControl& c) { c.SetRepeatMode(mode); });
 }
 
 bool TMprisPlayer::Shuffle() const {
   return control_.Shuffle();
 }
 void TMprisPlayer::SetShuffle(bool on) {
-  control_.SetShuffle(on);
+  Later([on](TPlayerControl& c) { c.SetShuffle(on); });
 }
 
-QDBusObjectPath TMprisPlayer::TrackId(const QString& path) {
-  if (path.isEmpty()) return QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-  const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1);
+QDBusObjectPath TMprisPlayer::TrackId(const TTrackInfo& track) {
+  if (track.PlayId > 0)
+    return QDBusObjectPath(QStringLiteral("/org/brimtone/play/p%1").arg(track.PlayId));
+  if (track.Path.isEmpty()) return QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+  const QByteArray hash = QCryptographicHash::hash(track.Path.toUtf8(), QCryptographicHash::Sha1);
   return QDBusObjectPath("/org/brimtone/track/t" + QString::fromLatin1(hash.toHex().left(16)));
 }
 
 QVariantMap TMprisPlayer::Metadata() const {
   const TTrackInfo track = control_.Track();
   QVariantMap metadata;
-  metadata["mpris:trackid"] = QVariant::fromValue(TrackId(track.Path));
+  metadata["mpris:trackid"] = QVariant::fromValue(TrackId(track));
   if (track.Path.isEmpty()) return metadata;
   if (track.LengthMs > 0) metadata["mpris:length"] = qlonglong(track.LengthMs) * 1000;
-  metadata["xesam:title"] = track.Title;
+  const TSongTags& tags = track.Tags;
+  metadata["xesam:title"] = tags.Title.isEmpty() ? track.Title : tags.Title;
+  if (!tags.Artists.isEmpty()) metadata["xesam:artist"] = tags.Artists;
+  if (!tags.Album.isEmpty()) metadata["xesam:album"] = tags.Album;
+  if (tags.TrackNumber > 0) metadata["xesam:trackNumber"] = tags.TrackNumber;
+  if (!tags.Cover.isEmpty()) {
+    const QString art =
+        cover_->Url(QStringLiteral("%1 %2").arg(track.PlayId).arg(track.Path), tags.Cover);
+    if (!art.isEmpty()) metadata["mpris:artUrl"] = art;
+  }
   metadata["xesam:url"] = QUrl::fromLocalFile(track.Path).toString(QUrl::FullyEncoded);
   return metadata;
 }
@@ -79,7 +99,8 @@ double TMprisPlayer::Volume() const {
 
 void TMprisPlayer::SetVolume(double volume) {
   if (std::isnan(volume)) return;
-  control_.SetVolume(static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0)));
+  const int value = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 65535.0));
+  Later([value](TPlayerControl& c) { c.SetVolume(value); });
 }
 
 qlonglong TMprisPlayer::Position() const {
@@ -87,7 +108,10 @@ qlonglong TMprisPlayer::Position() const {
 }
 
 bool TMprisPlayer::CanGoNext() const {
-  return control_.Count() > 0;
+  // On the last row with no repeating and no shuffle, Next only stops.
+  const int count = control_.Count();
+  return count > 0 &&
+         (control_.RepeatMode() != 0 || control_.Shuffle() || control_.Selected() != count - 1);
 }
 bool TMprisPlayer::CanGoPrevious() const {
   return control_.Count() > 0;
@@ -103,60 +127,68 @@ bool TMprisPlayer::CanSeek() const {
 }
 
 void TMprisPlayer::Next() {
-  control_.Next();
+  Later([](TPlayerControl& c) { c.Next(); });
 }
 void TMprisPlayer::Previous() {
-  control_.Previous();
+  Later([](TPlayerControl& c) { c.Previous(); });
 }
 
 void TMprisPlayer::Pause() {
-  if (control_.State() == TPlaybackState::Playing) control_.PauseToggle();
+  Later([](TPlayerControl& c) {
+    if (c.State() == TPlaybackState::Playing) c.PauseToggle();
+  });
 }
 
 void TMprisPlayer::PlayPause() {
-  PlayOrPause(control_);
+  Later([](TPlayerControl& c) { PlayOrPause(c); });
 }
 void TMprisPlayer::Stop() {
-  control_.Stop();
+  Later([](TPlayerControl& c) { c.Stop(); });
 }
 
 void TMprisPlayer::Play() {
-  if (control_.State() == TPlaybackState::Paused)
-    control_.PauseToggle();
-  else if (control_.State() == TPlaybackState::Stopped)
-    control_.Play();
+  Later([](TPlayerControl& c) {
+    if (c.State() == TPlaybackState::Paused)
+      c.PauseToggle();
+    else if (c.State() == TPlaybackState::Stopped)
+      c.Play();
+  });
 }
 
 void TMprisPlayer::Seek(qlonglong offset) {
-  if (control_.State() == TPlaybackState::Stopped) return;
-  const qint64 target = control_.PositionMs() + offset / 1000;
-  const qint64 length = control_.Track().LengthMs;
-  // Past the end is the next song.
-  if (length > 0 && target > length) {
-    control_.Next();
-    return;
-  }
-  control_.SeekTo(std::max<qint64>(0, target));
+  Later([offset](TPlayerControl& c) {
+    if (c.State() == TPlaybackState::Stopped) return;
+    const qint64 target = c.PositionMs() + offset / 1000;
+    const qint64 length = c.Track().LengthMs;
+    // Past the end is the next song.
+    if (length > 0 && target > length) {
+      c.Next();
+      return;
+    }
+    c.SeekTo(std::max<qint64>(0, target));
+  });
 }
 
 void TMprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
+  // The track the caller meant is the one playing now, or none.
   if (control_.State() == TPlaybackState::Stopped) return;
   const TTrackInfo track = control_.Track();
-  if (trackId != TrackId(track.Path)) return;
+  if (trackId != TrackId(track)) return;
   if (position < 0 || (track.LengthMs > 0 && position / 1000 > track.LengthMs)) return;
-  control_.SeekTo(position / 1000);
+  Later([ms = position / 1000](TPlayerControl& c) { c.SeekTo(ms); });
 }
 
 void TMprisPlayer::OpenUri(const QString& uri) {
+  // The caller learns why a URI is refused; the playlist stays as it is.
   const QUrl url(uri);
-  const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
-  if (path.isEmpty() || !QFileInfo(path).isFile()) {
-    // The caller learns why; the player stays as it is.
-    // The bus keeps the call's context on the object the adaptor serves.
-    auto* context = static_cast<QDBusContext*>(parent()->qt_metacast("QDBusContext"));
-    if (context && context->calledFromDBus())
-      context->sendErrorReply(QDBusError::InvalidArgs, "Not a local file: " + uri);
-    return;
-  }
-  control_.AddSongs({path}, true);
+  const QString host = url.host();
+  const QString path =
+      url.isLocalFile() && (host.isEmpty() || host == "localhost") ? url.toLocalFile() : QString();
+  if (path.isEmpty() || !QDir::isAbsolutePath(path))
+    return Refuse("Not the URI of a local file: " + uri);
+  const QFileInfo info(path);
+  if (!info.isFile() || !info.fileName().endsWith(".mp3", Qt::CaseInsensitive))
+    return Refuse("Not an MP3 file: " + uri);
+  if (!CanStoreInPlaylist(path)) return Refuse("The playlist cannot hold this name: " + uri);
+  Later([path](TPlayerControl& c) { c.AddSongs({path}, true); });
 }

@@ -1,12 +1,17 @@
 #pragma once
 // org.mpris.MediaPlayer2.Player: transport, seeking, loop and shuffle, volume and the song's
-// metadata, all through the player's own actions.
+// metadata, all through the player's own actions. Methods and property writes only queue
+// their action (TPlayerControl::Defer), so the caller has its reply before any box opens;
+// reads never fail.
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
 #include <QVariantMap>
+#include <functional>
 
+class TCoverArt;
 class TPlayerControl;
+struct TTrackInfo;
 
 class TMprisPlayer : public QDBusAbstractAdaptor {
   Q_OBJECT
@@ -50,8 +55,10 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   bool CanSeek() const;
   bool CanControl() const { return true; }
 
-  // The object path naming a song (the same path gives the same id).
-  static QDBusObjectPath TrackId(const QString& path);
+  // The object path naming a track: each play of a song its own, else one per song.
+  static QDBusObjectPath TrackId(const TTrackInfo& track);
+  // Writes the covers that Metadata names.
+  TCoverArt& Cover() const { return *cover_; }
 
  public slots:
   void Next();
@@ -68,5 +75,10 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   void Seeked(qlonglong position);
 
  private:
+  void Later(std::function<void(TPlayerControl&)> action);
+  // The error reply of a refused call (nothing when not called over the bus).
+  void Refuse(const QString& text);
+
   TPlayerControl& control_;
+  TCoverArt* cover_;
 };

@@ -1,17 +1,15 @@
 #include "desktop/mprisroot.h"
 
-#include <QTimer>
-
 #include "desktop/playercontrol.h"
 
 TMprisRoot::TMprisRoot(QObject* service, TPlayerControl& control)
     : QDBusAbstractAdaptor(service), control_(control) {}
 
+// Both after the reply has gone out.
 void TMprisRoot::Raise() {
-  control_.Raise();
+  control_.Defer([control = &control_] { control->Raise(); });
 }
 
 void TMprisRoot::Quit() {
-  // After the reply has gone out.
-  QTimer::singleShot(0, &control_, [control = &control_] { control->Quit(); });
+  control_.Defer([control = &control_] { control->Quit(); });
 }

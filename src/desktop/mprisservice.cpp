@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "desktop/coverart.h"
 #include "desktop/mprisplayer.h"
 #include "desktop/mprisroot.h"
 #include "desktop/playercontrol.h"
@@ -26,6 +27,7 @@ TMprisService::TMprisService(TPlayerControl& control, QObject* parent)
       player_(new TMprisPlayer(this, control)),
       connection_(QString()) {
   connect(&control, &TPlayerControl::Changed, this, &TMprisService::ScheduleCompare);
+  connect(&player_->Cover(), &TCoverArt::Ready, this, &TMprisService::ScheduleCompare);
 }
 
 TMprisService::~TMprisService() {

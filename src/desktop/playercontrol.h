@@ -6,6 +6,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "audio/songtags.h"
 
 enum class TPlaybackState { Stopped, Playing, Paused };
 
@@ -15,6 +19,8 @@ struct TTrackInfo {
   QString Path;
   QString Title;
   qint64 LengthMs = 0;  // 0 when not known
+  quint64 PlayId = 0;   // which play of this run the open song is; 0 when it is not open
+  TSongTags Tags;       // the open song's, when this is it
 };
 
 class TPlayerControl : public QObject {
@@ -48,9 +54,11 @@ class TPlayerControl : public QObject {
   virtual void PlaySelected() = 0;
   // Opens the window that finds a song of the playlist by typing.
   virtual void FindSong() = 0;
-  // Appends songs (full paths) in one write and one refill; names the playlist cannot hold
-  // are skipped with the Add File message. play: the first one added starts.
-  virtual void AddSongs(const QStringList& paths, bool play) = 0;
+  // Appends songs (full paths) in one write and one refill, then reports the names the
+  // playlist cannot hold (those among paths, and unstorable) with the Add File message.
+  // play: the first one added starts.
+  virtual void AddSongs(const QStringList& paths, bool play,
+                        const QStringList& unstorable = QStringList()) = 0;
 
   // The windows.
   virtual void Raise() = 0;
@@ -61,10 +69,22 @@ class TPlayerControl : public QObject {
   virtual qint64 PositionMs() const = 0;
   virtual TTrackInfo Track() const = 0;
   virtual int Count() const = 0;
+  virtual int Selected() const = 0;  // the selected row, -1 for none
+
+  // Runs action from the event loop, after every earlier one has returned, showing a
+  // handler's error as the general error display. The ways in that cannot have a box open
+  // under them (socket, D-Bus, timers) act through this: their own work is finished first.
+  void Defer(std::function<void()> action);
 
  signals:
   // Something above may have changed; listeners compare for themselves.
   void Changed();
   // The playing song was moved to ms.
   void Seeked(qint64 ms);
+
+ private:
+  void RunDeferred();
+  std::deque<std::function<void()>> deferred_;
+  bool runPosted_ = false;
+  bool running_ = false;
 };

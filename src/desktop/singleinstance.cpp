@@ -1,19 +1,27 @@
 #include "desktop/singleinstance.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QSysInfo>
+#include <cerrno>
+#include <cstdlib>
 
 namespace {
-constexpr qint64 kMaxRequest = 16 * 1024 * 1024;
-constexpr char kReceipt = '\x06';
+constexpr char kReceipt = '\x06';  // the running program has the request
+constexpr char kRefusal = '\x15';  // it will not take it
+constexpr char kConfirm = '\x06';  // the sender still waits: the request is to be applied
+constexpr int kWaitNoticeMs = 3000;
 
 QByteArray Frame(const QByteArray& request) {
   QByteArray framed;
@@ -22,29 +30,59 @@ QByteArray Frame(const QByteArray& request) {
   framed += request;
   return framed;
 }
+
+// A folder fit for the socket: a real folder, the user's own, closed to everyone else.
+// Checked through a descriptor opened without following a link in its place, so nothing can
+// be swapped in between the check and the one change made (owner rights, when missing).
+bool IsPrivateFolder(const QString& path, bool followLink) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+  const int fd = ::open(QFile::encodeName(path).constData(), flags);
+  if (fd < 0) return false;
+  struct stat info = {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+            (info.st_mode & 077) == 0;
+  if (ok && (info.st_mode & 0700) != 0700) ok = ::fchmod(fd, 0700) == 0;
+  ::close(fd);
+  return ok;
+}
+
+std::unique_ptr<QLockFile> MakeLock(const QString& path) {
+  auto lock = std::make_unique<QLockFile>(path);
+  lock->setStaleLockTime(0);  // stale only when its holder is gone
+  return lock;
+}
 }  // namespace
 
-TSingleInstance::TSingleInstance(QString socketPath, QObject* parent)
-    : QObject(parent), socketPath_(std::move(socketPath)) {}
+struct TSingleInstance::TIncoming {
+  QByteArray request;
+  bool answered = false;
+  bool done = false;
+};
+
+TSingleInstance::TSingleInstance(QString dataDir, QString socketPath, QObject* parent)
+    : QObject(parent), dataDir_(std::move(dataDir)), socketPath_(std::move(socketPath)) {}
 
 TSingleInstance::~TSingleInstance() = default;
 
 QString TSingleInstance::RuntimeDir() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists()) return runtime;
-  const QString own = QDir::tempPath() + QStringLiteral("/brimtone-%1").arg(::getuid());
-  QDir().mkpath(own);
-  QFile::setPermissions(own,
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  // A folder someone else made (or can reach) is no place for the socket: run alone then.
-  const QFileInfo info(own);
-  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                          QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                          QFileDevice::WriteOther | QFileDevice::ExeOther;
-  if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid() ||
-      (info.permissions() & others))
-    return QString();
-  return own;
+  if (QDir::isAbsolutePath(runtime) && IsPrivateFolder(runtime, true)) return runtime;
+  const QString base = QDir::tempPath();
+  const QString name = QStringLiteral("brimtone-%1").arg(::getuid());
+  const QString usual = base + '/' + name;
+  if ((::mkdir(QFile::encodeName(usual).constData(), 0700) == 0 || errno == EEXIST) &&
+      IsPrivateFolder(usual, false))
+    return usual;
+  // Someone else has the usual name: a private folder of a unique name, found again by the
+  // next start (nobody else can make one that passes as ours).
+  const QStringList taken = QDir(base).entryList(
+      {name + "-*"}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+  for (const QString& candidate : taken)
+    if (IsPrivateFolder(base + '/' + candidate, false)) return base + '/' + candidate;
+  QByteArray pattern = QFile::encodeName(usual + "-XXXXXX");
+  if (!::mkdtemp(pattern.data())) return QString();
+  const QString made = QFile::decodeName(pattern);
+  return IsPrivateFolder(made, false) ? made : QString();
 }
 
 QString TSingleInstance::SocketPathFor(const QString& dataDir) {
@@ -55,35 +93,85 @@ QString TSingleInstance::SocketPathFor(const QString& dataDir) {
   return runtime + "/brimtone-" + QString::fromLatin1(hash.toHex().left(16));
 }
 
-bool TSingleInstance::Send(const QString& socketPath, const QByteArray& request, int timeoutMs) {
-  QLocalSocket socket;
-  socket.connectToServer(socketPath);
-  if (!socket.waitForConnected(timeoutMs)) return false;
-  socket.write(Frame(request));
-  if (!socket.waitForBytesWritten(timeoutMs)) return false;
-  while (socket.bytesAvailable() < 1)
-    if (!socket.waitForReadyRead(timeoutMs)) return false;
-  char receipt = 0;
-  return socket.getChar(&receipt) && receipt == kReceipt;
+// The locks go in the data folder, else (a folder that takes no files) beside the socket;
+// with neither there is nothing to lock and the program runs alone.
+bool TSingleInstance::LockStart(int startWaitMs) {
+  for (int place = 0; place < 2; ++place) {
+    QString base;
+    if (place == 0 && !dataDir_.isEmpty()) {
+      base = QDir(dataDir_).filePath(".brimtone");
+    } else if (place == 1) {
+      if (socketPath_.isEmpty() && !dataDir_.isEmpty()) socketPath_ = SocketPathFor(dataDir_);
+      base = socketPath_;
+    }
+    if (base.isEmpty()) continue;
+    startLock_ = MakeLock(base + "-start.lock");
+    QDeadlineTimer deadline(startWaitMs);
+    QElapsedTimer waited;
+    waited.start();
+    bool noticed = false;
+    while (!startLock_->tryLock(100)) {
+      if (startLock_->error() != QLockFile::LockFailedError) break;  // no lock can be had here
+      if (!noticed && waited.elapsed() >= kWaitNoticeMs && waitNotice_) {
+        noticed = true;
+        waitNotice_();
+      }
+      if (deadline.hasExpired()) {
+        startLock_.reset();
+        return false;
+      }
+    }
+    if (startLock_->isLocked()) {
+      runLock_ = MakeLock(base + ".lock");
+      return true;
+    }
+    startLock_.reset();
+  }
+  return true;
 }
 
-TSingleInstance::TRole TSingleInstance::Start(const QByteArray& request, int timeoutMs) {
-  if (socketPath_.isEmpty()) return TRole::Failed;
-  // 1. A lock whose holder died is stale after its owner is gone; QLockFile checks that.
-  QLockFile lock(socketPath_ + ".lock");
-  lock.setStaleLockTime(0);
-  const bool locked = lock.tryLock(timeoutMs);
+TSingleInstance::TRole TSingleInstance::Start(const QByteArray& request, int timeoutMs,
+                                              int startWaitMs) {
+  // 1.
+  if (!LockStart(startWaitMs)) return TRole::StillStarting;
+  // Worked out under the lock: a start before this one may just have made the folder.
+  if (socketPath_.isEmpty() && !dataDir_.isEmpty()) socketPath_ = SocketPathFor(dataDir_);
   // 2.
-  {
-    QLocalSocket probe;
-    probe.connectToServer(socketPath_);
-    if (probe.waitForConnected(timeoutMs)) {
-      probe.abort();
-      return Send(socketPath_, request, timeoutMs) ? TRole::HandedOver : TRole::NoAnswer;
+  if (!socketPath_.isEmpty()) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath_);
+    if (socket.waitForConnected(timeoutMs)) {
+      if (request.size() > kMaxRequest) return TRole::TooLarge;
+      socket.write(Frame(request));
+      while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(timeoutMs)) return TRole::NoAnswer;
+      while (socket.bytesAvailable() < 1)
+        if (!socket.waitForReadyRead(timeoutMs)) return TRole::NoAnswer;
+      char answer = 0;
+      socket.getChar(&answer);
+      if (answer == kRefusal) return TRole::Refused;
+      if (answer != kReceipt) return TRole::NoAnswer;
+      socket.putChar(kConfirm);
+      return socket.waitForBytesWritten(timeoutMs) ? TRole::HandedOver : TRole::NoAnswer;
     }
   }
-  if (!locked) return TRole::Failed;
   // 3.
+  if (runLock_ && !runLock_->tryLock(0)) {
+    if (runLock_->error() == QLockFile::LockFailedError) {
+      qint64 pid = 0;
+      QString host;
+      runLock_->getLockInfo(&pid, &host, nullptr);
+      holder_ = host.isEmpty() || host == QSysInfo::machineHostName()
+                    ? QString::number(pid)
+                    : QStringLiteral("%1 on %2").arg(pid).arg(host);
+      runLock_.reset();
+      startLock_.reset();
+      return TRole::Unreachable;
+    }
+    runLock_.reset();  // the folder takes no lock; it takes no settings either
+  }
+  // 4.
+  if (socketPath_.isEmpty()) return TRole::Failed;
   QLocalServer::removeServer(socketPath_);
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -96,26 +184,57 @@ TSingleInstance::TRole TSingleInstance::Start(const QByteArray& request, int tim
   return TRole::Primary;
 }
 
+void TSingleInstance::Ready() {
+  startLock_.reset();
+}
+
 void TSingleInstance::Accept() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    auto incoming = std::make_shared<TIncoming>();
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      if (socket->property("done").toBool()) return;
-      const QByteArray head = socket->peek(4);
-      if (head.size() < 4) return;
-      quint32 size = 0;
-      QDataStream(head) >> size;
-      if (size > kMaxRequest) {
-        socket->abort();
-        return;
-      }
-      if (socket->bytesAvailable() < 4 + qint64(size)) return;
-      socket->read(4);
-      const QByteArray request = socket->read(size);
-      socket->setProperty("done", true);
-      socket->putChar(kReceipt);
-      socket->flush();
-      emit Received(request);
-    });
+    connect(socket, &QLocalSocket::readyRead, this,
+            [this, socket, incoming] { Read(socket, incoming); });
   }
+}
+
+// 1. the whole frame: answer with the receipt, or the refusal of one too large or not ours
+// 2. the sender's confirmation: the request is passed on, from the event loop
+// Nothing here waits or opens a box, and nothing touches the socket after it was closed.
+void TSingleInstance::Read(QLocalSocket* socket, const std::shared_ptr<TIncoming>& incoming) {
+  if (incoming->done) {
+    socket->readAll();
+    return;
+  }
+  // 1.
+  if (!incoming->answered) {
+    const QByteArray head = socket->peek(4);
+    if (head.size() < 4) return;
+    quint32 size = 0;
+    QDataStream(head) >> size;
+    const bool tooLarge = size > kMaxRequest;
+    if (!tooLarge && socket->bytesAvailable() < 4 + qint64(size)) return;
+    if (!tooLarge) {
+      socket->read(4);
+      incoming->request = socket->read(size);
+    }
+    const bool accepted = !tooLarge && (!check_ || check_(incoming->request));
+    incoming->answered = true;
+    socket->putChar(accepted ? kReceipt : kRefusal);
+    socket->flush();
+    if (!accepted) {
+      incoming->done = true;
+      incoming->request.clear();
+      socket->disconnectFromServer();
+      return;
+    }
+  }
+  // 2.
+  char confirm = 0;
+  if (!socket->getChar(&confirm)) return;
+  incoming->done = true;
+  QByteArray request = std::exchange(incoming->request, QByteArray());
+  socket->disconnectFromServer();
+  if (confirm != kConfirm) return;
+  QMetaObject::invokeMethod(
+      this, [this, request] { emit Received(request); }, Qt::QueuedConnection);
 }

@@ -4,8 +4,10 @@
 #include <QEvent>
 #include <algorithm>
 
+#include "audio/lengthscanner.h"
 #include "controls/dtlistbox.h"
 #include "platform/dialogs.h"
+#include "platform/errors.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/playlistfile.h"
@@ -16,6 +18,10 @@ TWindowsAdapter::TWindowsAdapter(TformMain* player, TformPlaylist* playlist, QOb
     : TPlayerControl(parent), player_(player), playlist_(playlist) {
   connect(player, &TformMain::StateChanged, this, &TPlayerControl::Changed);
   connect(player, &TformMain::Seeked, this, [this](int32_t ms) { emit Seeked(ms); });
+  connect(player, &TformMain::SongStarted, this, [this] {
+    ++playId_;
+    emit Changed();
+  });
   if (playlist) {
     connect(playlist, &TformPlaylist::playlistUpdated, this, [this] {
       cachedRow_ = -1;
@@ -114,7 +120,8 @@ void TWindowsAdapter::DeleteSelected() {
 void TWindowsAdapter::PlaySelected() {
   // As a double click on the row does.
   if (!playlist_ || playlist_->boxPlaylist->ItemIndex() < 0) return;
-  if (player_->Playing) player_->StopClick(playlist_->boxPlaylist);
+  // After a song failed to start nothing plays, and there is nothing to stop.
+  if (State() != TPlaybackState::Stopped) player_->StopClick(playlist_->boxPlaylist);
   player_->PlayClick(playlist_->boxPlaylist);
 }
 
@@ -124,20 +131,24 @@ void TWindowsAdapter::FindSong() {
   search_->Open();
 }
 
-void TWindowsAdapter::AddSongs(const QStringList& paths, bool play) {
+void TWindowsAdapter::AddSongs(const QStringList& paths, bool play,
+                               const QStringList& unstorableNames) {
   if (!playlist_) return;
   QStringList songs, unstorable;
   for (const QString& path : paths) (CanStoreInPlaylist(path) ? songs : unstorable) << path;
+  unstorable << unstorableNames;
+  const int first = playlist_->boxPlaylist->Count();
   if (!songs.isEmpty()) {
     TPlaylistFile().AppendEntries(songs, TAppendOrder::VersionFirst);
     playlist_->UpdatePlaylist();
   }
+  // The message last: its box runs the event loop, and the rows must be as this call left
+  // them when the song starts.
+  if (play && !songs.isEmpty() && first < playlist_->boxPlaylist->Count()) {
+    playlist_->boxPlaylist->SetItemIndex(first);
+    PlaySelected();
+  }
   if (!unstorable.isEmpty()) Dialogs().ShowMessage(UnstorableNamesMessage(unstorable));
-  if (!play || songs.isEmpty()) return;
-  const int first = playlist_->boxPlaylist->Count() - static_cast<int>(songs.size());
-  if (first < 0) return;
-  playlist_->boxPlaylist->SetItemIndex(first);
-  PlaySelected();
 }
 
 void TWindowsAdapter::Raise() {
@@ -152,21 +163,40 @@ void TWindowsAdapter::Quit() {
   player_->butnExitClick(player_->butnExit);
 }
 
+void TWindowsAdapter::WatchLengths(TLengthScanner& scanner) {
+  connect(&scanner, &TLengthScanner::Measured, this, [this](const TLengthResult& result) {
+    measuredMs_.insert(qHash(result.Path), result.LengthMs);
+    if (result.Path == Track().Path) emit Changed();
+  });
+}
+
+// After a song failed to start, Playing stays true with no song open: nothing plays then. A
+// song on its way (the next one opening) plays as soon as it is open.
 TPlaybackState TWindowsAdapter::State() const {
-  if (!player_->Playing) return TPlaybackState::Stopped;
+  const TMediaPlayer* device = player_->Mp3MediaPlayer;
+  if (!player_->Playing || !(device->IsOpen() || device->Opening())) return TPlaybackState::Stopped;
   return player_->Paused ? TPlaybackState::Paused : TPlaybackState::Playing;
 }
 
 qint64 TWindowsAdapter::PositionMs() const {
-  return player_->Playing ? std::max(0, player_->Mp3MediaPlayer->Position()) : 0;
+  if (State() == TPlaybackState::Stopped) return 0;
+  return std::max(0, player_->Mp3MediaPlayer->Position());
 }
 
 int TWindowsAdapter::Count() const {
   return playlist_ ? playlist_->boxPlaylist->Count() : 0;
 }
 
+int TWindowsAdapter::Selected() const {
+  return playlist_ ? playlist_->boxPlaylist->ItemIndex() : -1;
+}
+
+// The playing song, else the selected row. What the open song says of itself (the device's
+// length, its tags) wins; else the scan's length, else the one the playlist stores.
 TTrackInfo TWindowsAdapter::Track() const {
   TTrackInfo track;
+  const TMediaPlayer* device = player_->Mp3MediaPlayer;
+  const bool open = device->IsOpen();
   const int row = playlist_ ? playlist_->boxPlaylist->ItemIndex() : -1;
   const QVector<TPlaylistEntry> none;
   const QVector<TPlaylistEntry>& entries = playlist_ ? playlist_->ShownEntries() : none;
@@ -175,21 +205,32 @@ TTrackInfo TWindowsAdapter::Track() const {
     cachedPath_ = TPlaylistFile().EntryPath(entry->Number);
     cachedRow_ = row;
   }
-  if (player_->Playing) {
-    // The playing song; the selected row names it when it is that song.
-    track.Path = player_->Mp3MediaPlayer->FileName();
-    track.LengthMs = std::max(0, player_->Mp3MediaPlayer->Length());
+  if (player_->Playing && open) {
+    // The selected row names the playing song when it is that song.
+    track.Path = device->FileName();
     const bool selectedIsPlaying = entry && cachedPath_ == track.Path;
     track.Row = selectedIsPlaying ? row : -1;
     track.Title = selectedIsPlaying && !entry->Title.isEmpty()
                       ? entry->Title
                       : TPlaylistFile::FileNamePart(track.Path);
+  } else if (entry) {
+    track.Row = row;
+    track.Path = cachedPath_;
+    track.Title = entry->Title;
+  } else {
     return track;
   }
-  if (!entry) return track;
-  track.Row = row;
-  track.Path = cachedPath_;
-  track.Title = entry->Title;
-  track.LengthMs = qint64(entry->LengthSeconds) * 1000;
+  if (open && device->FileName() == track.Path) {
+    try {
+      track.LengthMs = std::max(0, device->Length());
+    } catch (const EBrimtoneError&) {
+      // Closed after all: no length then.
+    }
+    track.Tags = device->Tags();
+    track.PlayId = playId_;
+  }
+  if (track.LengthMs <= 0) track.LengthMs = measuredMs_.value(qHash(track.Path), 0);
+  if (track.LengthMs <= 0 && entry && track.Row == row)
+    track.LengthMs = qint64(entry->LengthSeconds) * 1000;
   return track;
 }

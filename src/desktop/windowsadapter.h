@@ -2,10 +2,13 @@
 // The player's actions and state as the two windows hold them: each action is the handler a
 // button, menu item or bar calls; the state is read from the windows' own fields.
 
+#include <QHash>
 #include <QPointer>
 
 #include "desktop/playercontrol.h"
 
+class TLengthScanner;
+struct TLengthResult;
 class TSearchWindow;
 class TformMain;
 class TformPlaylist;
@@ -34,15 +37,18 @@ class TWindowsAdapter : public TPlayerControl {
   void DeleteSelected() override;
   void PlaySelected() override;
   void FindSong() override;
-  void AddSongs(const QStringList& paths, bool play) override;
+  void AddSongs(const QStringList& paths, bool play, const QStringList& unstorable) override;
   void Raise() override;
   void Quit() override;
   TPlaybackState State() const override;
   qint64 PositionMs() const override;
   TTrackInfo Track() const override;
   int Count() const override;
+  int Selected() const override;
 
   TformMain* Player() const;
+  // The background scan's lengths, to the millisecond, for the songs it measures from now on.
+  void WatchLengths(TLengthScanner& scanner);
 
  protected:
   // A click or key in either window may change the selection, which no handler reports.
@@ -54,5 +60,7 @@ class TWindowsAdapter : public TPlayerControl {
   // The path of a row, read from the playlist file once per refill.
   mutable int cachedRow_ = -1;
   mutable QString cachedPath_;
-  QPointer<TSearchWindow> search_;  // made when first asked for
+  quint64 playId_ = 0;                // counts the plays started
+  QHash<size_t, qint64> measuredMs_;  // by the hash of the path: small for long lists
+  QPointer<TSearchWindow> search_;    // made when first asked for
 };

@@ -497,6 +497,7 @@ void TformMain::PlayOpened(int n, const QString& error) {
     }
     Mp3MediaPlayer->Play();
     Playing = true;
+    emit SongStarted();
     SetTitle();
   } catch (const EBrimtoneError&) {
     Dialogs().ShowMessage("Error");

@@ -141,6 +141,8 @@ class TformMain : public QWidget, public TPlayerLink {
   void StateChanged();
   // The playing song moved to ms by a seek.
   void Seeked(int32_t ms);
+  // A play of a song started (also the same song again).
+  void SongStarted();
 
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;

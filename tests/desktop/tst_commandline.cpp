@@ -1,5 +1,9 @@
 // The command line: options, songs and folders, the request handed between two starts, and
 // names a playlist cannot hold. (What a request does to a running program: e2e_desktop.)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QtTest>
 #include <tuple>
 
@@ -56,17 +60,54 @@ class TestCommandLine : public QObject {
              QString("brimtone: no such file or folder: gone.mp3"));
   }
 
+  // Songs ending in ".mp3" in any case, and folders; a name that does not decode is set aside
+  // to be reported and the rest go on; anything else fails the whole line.
+  void resolveNames_data() {
+    QTest::addColumn<QByteArrayList>("names");
+    QTest::addColumn<QString>("expected");  // songs | set aside | error
+    const auto row = [](const char* name, const QByteArrayList& names, const QString& expected) {
+      QTest::newRow(name) << names << expected;
+    };
+    row("any letter case", {"b.Mp3", "one.mp3"}, "b.Mp3 one.mp3 |  | ");
+    row("a name that does not decode", {"caf\xe9.mp3", "one.mp3"},
+        QString("one.mp3 | caf\uFFFD.mp3 | "));
+    row("a folder whose name does not decode", {"d\xe9"}, QString(" | d\uFFFD/x.MP3 | "));
+    row("an empty name", {"one.mp3", ""}, " |  | brimtone: an empty name is no file or folder");
+    row("not an MP3", {"one.mp3", "notes.txt"}, " |  | brimtone: not an MP3 file: notes.txt");
+  }
+  void resolveNames() {
+    QFETCH(QByteArrayList, names);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    const char* files[] = {"one.mp3", "b.Mp3", "caf\xe9.mp3", "notes.txt", "d\xe9/x.MP3"};
+    // QTemporaryDir cannot name what does not decode: those go by their bytes.
+    const auto remove = qScopeGuard([&] {
+      for (const char* name : files) ::unlink(base + name);
+      ::rmdir(base + "d\xe9");
+    });
+    QVERIFY(::mkdir(base + "d\xe9", 0700) == 0);
+    for (const char* name : files)
+      QVERIFY(::close(::open(base + name, O_CREAT | O_WRONLY, 0600)) == 0);
+    const TResolvedSongs songs = ResolveSongs(names, dir.path());
+    QCOMPARE(
+        QString(songs.songs.join(' ') + " | " + songs.unstorable.join(' ') + " | " + songs.error)
+            .remove(dir.path() + '/'),
+        expected);
+  }
+
   void requestRoundTripAndDamagedRequests() {
     TInstanceRequest sent;
     sent.action = TRemoteAction::Previous;
     sent.enqueue = true;
     sent.raise = true;
     sent.songs = QStringList{"/a b/ç.mp3", "/x\nnewline.mp3"};
+    sent.unstorable = QStringList{"/caf\uFFFD.mp3"};
     const QByteArray bytes = EncodeRequest(sent);
     TInstanceRequest got;
     QVERIFY(DecodeRequest(bytes, got));
-    QVERIFY(std::tie(got.action, got.enqueue, got.raise, got.songs) ==
-            std::tie(sent.action, sent.enqueue, sent.raise, sent.songs));
+    QVERIFY(std::tie(got.action, got.enqueue, got.raise, got.songs, got.unstorable) ==
+            std::tie(sent.action, sent.enqueue, sent.raise, sent.songs, sent.unstorable));
     QByteArray wrongAction = bytes;
     wrongAction[7] = char(99);  // the action's lowest byte
     for (const QByteArray& damaged : {bytes.left(bytes.size() - 3), bytes + "x", wrongAction}) {
@@ -79,11 +120,13 @@ class TestCommandLine : public QObject {
   void unstorableNamesAreSkippedWithTheMessage() {
     TWindowsRig rig(1);
     const QString bad = rig.dir.Path() + "two\nlines.mp3";
+    const QString undecodable = rig.dir.Path() + "caf\uFFFD.mp3";
     TInstanceRequest request;
     request.songs << bad << rig.dir.Write("good.mp3", "");
+    request.unstorable << undecodable;
     ApplyRequest(request, *rig.control);
     QCOMPARE(rig.playlist->boxPlaylist->Count(), 2);
-    QCOMPARE(rig.dialogs->messages, QStringList{UnstorableNamesMessage({bad})});
+    QCOMPARE(rig.dialogs->messages, QStringList{UnstorableNamesMessage({bad, undecodable})});
     QCOMPARE(rig.fake->OpenFileName(), rig.dir.File("good.mp3"));
   }
 };

@@ -17,9 +17,15 @@ class TFakeDialogs final : public TDialogs {
   QStringList openFileInitialDirs;
   std::deque<std::optional<QString>> openFileAnswers;      // nothing left: cancel
   std::deque<std::function<int(QDialog&)>> dialogAnswers;  // nothing left: reject
+  // Runs while a message or error "box" is open, as a real box's event loop would run.
+  std::function<void(const QString&)> whileShown;
 
-  void ShowMessage(const QString& text) override { messages << text; }
-  void ShowError(const QString& text) override { errors << text; }
+  void ShowMessage(const QString& text) override { Show(messages, text); }
+  void ShowError(const QString& text) override { Show(errors, text); }
+  void Show(QStringList& shown, const QString& text) {
+    shown << text;
+    if (whileShown) whileShown(text);
+  }
   std::optional<QString> AskOpenFile(QWidget*, const QString& initialDir, const QString&) override {
     openFileInitialDirs << initialDir;
     if (openFileAnswers.empty()) return {};
