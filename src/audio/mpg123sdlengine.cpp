@@ -71,10 +71,14 @@ bool IsFile(const QString& path) {
   return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Work for a thread of its own, which ends when the work does.
+// Work for a thread of its own, which ends when the work does. SDL keeps per-thread data for
+// any thread that calls it and frees it only for threads it made itself.
 template <typename F>
 void RunJob(F&& work) {
-  std::thread(std::forward<F>(work)).detach();
+  std::thread([work = std::forward<F>(work)]() mutable {
+    work();
+    SDL_TLSCleanup();
+  }).detach();
 }
 
 }  // namespace
@@ -850,7 +854,10 @@ void TMpg123SdlEngine::DecodeLoop() {
   pthread_setname_np(pthread_self(), "mp3decode");
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (quit_) return;
+    if (quit_) {
+      SDL_TLSCleanup();  // SDL's per-thread data of a thread it did not make
+      return;
+    }
     // 9. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
     if (!retired_.empty()) {
       const std::vector<SDL_AudioDeviceID> devices = std::move(retired_);
