@@ -236,9 +236,11 @@ int RunGapless(int argc, char** argv, const QString& dir, int mode, int ms) {
   player.PlayClick(player.Play);
   if (!WaitPlaying(player)) Fail("the program does not play");
   TMpg123SdlEngine& engine = RealEngine(player);
-  QTest::qWaitFor([&] { return engine.FirstAudioTimeNs() != 0; }, 5000);
+  if (!QTest::qWaitFor([&] { return engine.FirstAudioTimeNs() != 0; }, 5000))
+    Fail("no audio after Play");
   const int64_t first = engine.FirstAudioTimeNs();
-  QTest::qWaitFor([&] { return !player.Playing; }, ms);
+  // The end of the list, or the time given (repeat modes go on for ever).
+  (void)QTest::qWaitFor([&] { return !player.Playing; }, ms);
   std::printf("wall %lld\n", (long long)((NowNs() - first) / 1'000'000));
   player.StopClick(player.Stop);
   std::printf("joins %llu\n", (unsigned long long)engine.Joins());
@@ -413,7 +415,7 @@ int RunLatency(int argc, char** argv, const QString& dir, const QString& song) {
     QTest::mouseClick(surface, Qt::LeftButton, {}, row1);
     const double clickMs = (NowNs() - t0) / 1e6;
     if (player.Mp3MediaPlayer->FileName() != song) Fail("the click did not play");
-    QTest::qWaitFor([&] { return engine->FirstAudioTimeNs() != 0; }, 2000);
+    (void)QTest::qWaitFor([&] { return engine->FirstAudioTimeNs() != 0; }, 2000);
     const int64_t heard = engine->FirstAudioTimeNs();
     const double ms = heard ? (heard - t0) / 1e6 : 1e9;
     if (!WaitPlaying(player)) Fail("the click did not play");

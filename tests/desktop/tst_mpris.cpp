@@ -175,7 +175,7 @@ class TestMpris : public QObject {
     std::optional<QDBusPendingCall> pending;
     QString replied;
     rig.dialogs->whileShown = [&](const QString&) {
-      QTest::qWaitFor([&] { return pending && pending->isFinished(); }, 1000);
+      (void)QTest::qWaitFor([&] { return pending && pending->isFinished(); }, 1000);
       replied = pending && pending->isFinished() ? "before the box" : "after the box";
     };
     if (method == "Play button") {
