@@ -211,7 +211,11 @@ TRun Start(TScreenWatch& screen, const QString& program, const QStringList& args
 
 int ChildProgram(int argc, char** argv) {
   SetStartupListener([](const char* step, bool begins) {
-    std::printf("%lld %d %s\n", static_cast<long long>(NowNs()), begins ? 1 : 0, step);
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    std::printf("%lld %lld %d %s\n", static_cast<long long>(NowNs()),
+                static_cast<long long>(cpu.tv_sec) * 1000000000 + cpu.tv_nsec, begins ? 1 : 0,
+                step);
     std::fflush(stdout);
   });
   SetProgramDir(argv[2]);
@@ -224,40 +228,46 @@ int ChildProgram(int argc, char** argv) {
 
 struct TStep {
   QString name;
-  std::vector<double> ms;
   bool afterPaint = false;
+  std::vector<double> ms, cpuMs;  // the time the step took; the CPU time its thread spent
 };
 
 // Each step's time: from the end of the step before (the spawn for the first), or from its
-// own beginning when it told one.
+// own beginning when it told one; and the same for the CPU time of the thread that made it.
 void AddSteps(std::vector<TStep>& steps, int64_t t0, double paintedMs, const QByteArray& output) {
-  int64_t previous = t0;
-  QMap<QString, int64_t> begun;
+  struct TMark {
+    int64_t at = 0, cpu = 0;
+  };
+  TMark previous{t0, 0};
+  QMap<QString, TMark> begun;
   bool painted = false;
-  auto add = [&](const QString& name, double ms) {
+  auto add = [&](const QString& name, double ms, double cpuMs) {
     auto found = std::find_if(steps.begin(), steps.end(),
                               [&](const TStep& step) { return step.name == name; });
-    if (found == steps.end()) found = steps.insert(steps.end(), TStep{name, {}, painted});
+    if (found == steps.end()) found = steps.insert(steps.end(), TStep{name, painted, {}, {}});
     found->ms.push_back(ms);
+    found->cpuMs.push_back(cpuMs);
   };
   for (const QByteArray& line : output.split('\n')) {
     const QList<QByteArray> parts = line.split(' ');
-    if (parts.size() < 3) continue;
-    const int64_t at = parts[0].toLongLong();
-    const QString name = QString::fromUtf8(line.mid(parts[0].size() + parts[1].size() + 2));
-    if (parts[1] == "1") {
-      begun[name] = at;
+    if (parts.size() < 4) continue;
+    const TMark mark{parts[0].toLongLong(), parts[1].toLongLong()};
+    const QString name =
+        QString::fromUtf8(line.mid(parts[0].size() + parts[1].size() + parts[2].size() + 3));
+    if (parts[2] == "1") {
+      begun[name] = mark;
       continue;
     }
     if (name == "painted") {
       // The program's own view of the paint; the screen's view is the one that counts.
       add("on the screen (the event loop until both windows are drawn)",
-          paintedMs - (previous - t0) / 1e6);
+          paintedMs - (previous.at - t0) / 1e6, (mark.cpu - previous.cpu) / 1e6);
       painted = true;
       continue;
     }
-    add(name, (at - begun.value(name, previous)) / 1e6);
-    if (!begun.contains(name)) previous = at;
+    const TMark from = begun.value(name, previous);
+    add(name, (mark.at - from.at) / 1e6, (mark.cpu - from.cpu) / 1e6);
+    if (!begun.contains(name)) previous = mark;
   }
 }
 
@@ -306,7 +316,11 @@ int Measure(const QStringList& only) {
       const TRun run = Start(screen, self, {"--child-program", dir.path()}, 400);
       AddSteps(steps, t0, run.paintedMs, run.output);
     }
-    std::printf("where the time goes, %d entries (the program's steps, median ms):\n", entries);
+    std::printf(
+        "where the time goes, %d entries (the program's steps, median ms; beside it the\n"
+        "CPU time of the thread that made it, the rest is waiting for the X server, the\n"
+        "disk or a core):\n",
+        entries);
     std::printf("  %-62s\n", "until both windows are on the screen:");
     bool after = false;
     for (const TStep& step : steps) {
@@ -316,7 +330,7 @@ int Measure(const QStringList& only) {
       }
       const QString name =
           step.name == "command line" ? "start and the command line (from the spawn)" : step.name;
-      std::printf("    %-60s %6.1f\n", qPrintable(name), Median(step.ms));
+      std::printf("    %-60s %6.1f %6.1f\n", qPrintable(name), Median(step.ms), Median(step.cpuMs));
     }
     if (!wanted("libraries")) continue;
     // What loading each library costs: the floor with it loaded as well, beside the floor.
