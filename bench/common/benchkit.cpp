@@ -19,22 +19,6 @@
 
 #include "audio/mpg123sdlengine.h"
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 bool OpenAndWait(TMpg123SdlEngine& engine, const QString& path) {
   struct TWait {
     std::mutex mutex;

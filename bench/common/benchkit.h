@@ -1,5 +1,5 @@
 #pragma once
-// Shared by the benchmarks: clocks, medians, the test songs kept in /tmp/brimtone-bench, and
+// Shared by the audio benchmarks: the test songs kept in /tmp/brimtone-bench, and
 // the floor -- libmpg123 decoding straight into an SDL audio callback, nothing else.
 
 #include <SDL.h>
@@ -9,13 +9,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "benchclock.h"
+
 class TMpg123SdlEngine;
 
-int64_t NowNs();
-void SleepMs(int ms);
-double Median(std::vector<double> values);  // 0 for none
-
 QString BenchDir();
+
 // seconds of stereo pink noise over a tone at rate, CBR kbps; made once with sox and lame.
 // Exits the program when they cannot be made.
 QString Song(int seconds, int rate = 44100, int kbps = 192);

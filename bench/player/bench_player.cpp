@@ -510,46 +510,6 @@ int RunDrag(int argc, char** argv, const QString& dir) {
 
 // --- the parent
 
-pid_t xvfbPid = 0;
-
-void StopXvfb() {
-  if (xvfbPid > 0) {
-    kill(xvfbPid, SIGTERM);
-    waitpid(xvfbPid, nullptr, 0);
-    xvfbPid = 0;
-  }
-}
-
-// Starts Xvfb on a free display number and returns ":N".
-QString StartXvfb() {
-  int fds[2];
-  if (pipe(fds) != 0) Fail("pipe");
-  xvfbPid = fork();
-  if (xvfbPid < 0) Fail("fork");
-  if (xvfbPid == 0) {
-    close(fds[0]);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-           "tcp", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::atexit(StopXvfb);
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  while (poll(&p, 1, 15000) > 0) {
-    char c = 0;
-    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
-  close(fds[0]);
-  if (number.empty()) Fail("Xvfb did not start (is the xvfb package installed?)");
-  return ":" + QString::fromStdString(number);
-}
-
 QProcessEnvironment ChildEnvironment(const QString& display) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("DISPLAY", display);
@@ -952,10 +912,6 @@ int main(int argc, char** argv) {
     return RunStall(argc, argv, QString::fromLocal8Bit(argv[2]));
 
   QCoreApplication app(argc, argv);
-  signal(SIGINT, [](int) {  // the X server goes too
-    if (xvfbPid > 0) kill(xvfbPid, SIGTERM);
-    _exit(130);
-  });
   const QString minute = Song(60), five = Song(300);
   const QProcessEnvironment env = ChildEnvironment(StartXvfb());
 

@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/fonts.h"
 #include "platform/screenfit.h"
+#include "platform/startupmarks.h"
 
 namespace {
 // What the platform plugin reads as it starts, so set before the application object exists.
@@ -25,9 +26,12 @@ int& PrepareDisplay(int& argc) {
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(PrepareDisplay(argc), argv) {
+  StartupMark("Qt application");
   LoadDesignFonts();
+  StartupMark("fonts");
   installEventFilter(new TScreenFit(this));
   InstallAccessibility();
+  StartupMark("accessibility");
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

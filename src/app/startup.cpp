@@ -1,17 +1,21 @@
 #include "app/startup.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 
 #include "platform/apptitle.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/firstpaint.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
+#include "platform/startupmarks.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 #include "playlist/lengthrecorder.h"
+#include "playlist/playlistreadahead.h"
 
 namespace {
 template <typename F>
@@ -23,8 +27,9 @@ void RunShowingErrors(F&& step) {
   }
 }
 
-// Entries without a length are measured in the background after start-up and each refill.
-void StartLengthScan(TWindows& windows) {
+// Entries without a length are measured in the background after each refill, and once the
+// windows are painted for those the file already holds.
+void MakeLengthRecorder(TWindows& windows) {
   TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
   TformPlaylist* playlist = windows.formPlaylist.get();
   windows.lengthRecorder = std::make_unique<TLengthRecorder>();
@@ -32,7 +37,6 @@ void StartLengthScan(TWindows& windows) {
   recorder->SetBusyFile([device] { return device->IsOpen() ? device->FileName() : QString(); });
   recorder->SetRefresh([playlist] { playlist->RefreshRows(); });
   QObject::connect(playlist, &TformPlaylist::playlistUpdated, recorder, &TLengthRecorder::Rescan);
-  recorder->Rescan();
 }
 
 // Temporary files that a kill or a power cut left beside the two files go, well after both
@@ -40,12 +44,36 @@ void StartLengthScan(TWindows& windows) {
 void RemoveLeftoversLater() {
   const QString settings = SettingsFileName();
   const QString playlist = PlaylistFileName();
-  QTimer::singleShot(3000, qApp, [settings, playlist] {
+  QTimer::singleShot(kLeftoversAfterPaintMs, qApp, [settings, playlist] {
     QThreadPool::globalInstance()->start([settings, playlist] {
       RemoveLeftoverTemporaryFiles(settings);
       RemoveLeftoverTemporaryFiles(playlist);
     });
   });
+}
+
+// What the first paint does not need, once both windows are on the screen: the length scan
+// (it reads the whole playlist file again), the audio output (opening it may take a sound
+// server some time) and the leftovers.
+void StartAfterFirstPaint(TWindows& windows) {
+  TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
+  QPointer<TLengthRecorder> recorder = windows.lengthRecorder.get();
+  new TFirstPaint(
+      {windows.formMain.get(), windows.formPlaylist.get()},
+      [device, recorder] {
+        StartupMark("painted");
+        StartupBegin("length scan");
+        if (recorder) recorder->RescanNow();
+        StartupMark("length scan");
+        // So that the first song starts at once.
+        QTimer::singleShot(kAudioAfterPaintMs, device, [device] {
+          StartupBegin("audio output");
+          device->Prepare();
+          StartupMark("audio output");
+        });
+        RemoveLeftoversLater();
+      },
+      windows.formMain.get());
 }
 }  // namespace
 
@@ -54,20 +82,21 @@ TWindows::~TWindows() = default;
 
 void CreateWindows(TWindows& windows) {
   SetApplicationTitle("Brimtone");
+  // The playlist is read while the player window is made.
+  TPlaylistReadAhead readAhead;
   windows.formMain = std::make_unique<TformMain>();
   SetTitleWindow(windows.formMain.get());
   RunShowingErrors([&] { windows.formMain->FormCreate(); });
   windows.formMain->show();
+  StartupMark("player window");
 
   windows.formPlaylist = std::make_unique<TformPlaylist>(windows.formMain.get());
   windows.formMain->SetPlaylistWindow(windows.formPlaylist.get());
-  RunShowingErrors([&] { windows.formPlaylist->FormCreate(); });
+  RunShowingErrors([&] { windows.formPlaylist->FormCreate(&readAhead); });
+  StartupMark("playlist window");
 
-  // Once the windows are up, open the audio output so the first song starts at once.
-  TMediaPlayer* device = windows.formMain->Mp3MediaPlayer;
-  QTimer::singleShot(50, device, [device] { device->Prepare(); });
-  StartLengthScan(windows);
-  RemoveLeftoversLater();
+  MakeLengthRecorder(windows);
+  StartAfterFirstPaint(windows);
 }
 
 void DestroyWindows(TWindows& windows) {

@@ -47,8 +47,9 @@ class TAudioEngine {
 
   virtual void SetHandlers(TEngineHandlers handlers) = 0;
 
-  // Readies the output ahead of the first song, so that first Play starts at once. Failing
-  // here is silent: the next Open reports a missing output.
+  // Readies the output ahead of the first song (in the background: the caller does not wait),
+  // so that the first Play starts at once. Failing here is silent: the next Open reports a
+  // missing output.
   virtual void Prepare() {}
 
   // Closes any open song (and drops a queued next one) at once, then opens fileName in the

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <QFile>
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "audio/mp3decoder.h"
 #include "audio/outputvolume.h"
+#include "audio/sdllibrary.h"
 #include "platform/errors.h"
 
 namespace {
@@ -50,10 +52,10 @@ int BufferFramesFor(long rate) {
 class TDeviceLock {
  public:
   explicit TDeviceLock(SDL_AudioDeviceID device) : device_(device) {
-    if (device_) SDL_LockAudioDevice(device_);
+    if (device_) Sdl().LockAudioDevice(device_);
   }
   ~TDeviceLock() {
-    if (device_) SDL_UnlockAudioDevice(device_);
+    if (device_) Sdl().UnlockAudioDevice(device_);
   }
   TDeviceLock(const TDeviceLock&) = delete;
   TDeviceLock& operator=(const TDeviceLock&) = delete;
@@ -63,7 +65,8 @@ class TDeviceLock {
 };
 
 QString NoOutputText() {
-  return QStringLiteral("No audio output is available: %1").arg(QString::fromUtf8(SDL_GetError()));
+  return QStringLiteral("No audio output is available: %1")
+      .arg(SdlLoaded() ? QString::fromUtf8(Sdl().GetError()) : SdlLoadError());
 }
 
 bool IsFile(const QString& path) {
@@ -77,7 +80,7 @@ template <typename F>
 void RunJob(F&& work) {
   std::thread([work = std::forward<F>(work)]() mutable {
     work();
-    SDL_TLSCleanup();
+    if (SdlLoaded()) Sdl().TLSCleanup();
   }).detach();
 }
 
@@ -102,7 +105,7 @@ TMpg123SdlEngine::TMpg123SdlEngine()
       ring_(kRingFrames),
       decodeBuffer_(std::make_unique<int16_t[]>(kChunkFrames * TFrameRing::kChannels)) {
   gate_->engine = this;
-  wake_ = SDL_CreateSemaphore(0);
+  sem_init(&wake_, 0, 0);
   decoder_ = std::thread([this] { DecodeLoop(); });
 }
 
@@ -117,11 +120,11 @@ TMpg123SdlEngine::~TMpg123SdlEngine() {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
   decoder_.join();
-  if (device_) SDL_CloseAudioDevice(device_);
-  for (const SDL_AudioDeviceID device : retired_) SDL_CloseAudioDevice(device);
-  SDL_DestroySemaphore(wake_);
+  if (device_) Sdl().CloseAudioDevice(device_);
+  for (const SDL_AudioDeviceID device : retired_) Sdl().CloseAudioDevice(device);
+  sem_destroy(&wake_);
   // sdl_ goes last: the last engine of the process shuts SDL down.
 }
 
@@ -132,7 +135,17 @@ void TMpg123SdlEngine::SetHandlers(TEngineHandlers handlers) {
 
 // Opens the output once, so the first Open need not (and SDL's start-up cost is paid now);
 // it closes again after the idle moment, and the first Play opens it afresh.
+// Loading SDL and opening the device take their time (a sound server may be slow to answer):
+// on a thread of their own, so the caller goes on at once.
 void TMpg123SdlEngine::Prepare() {
+  RunJob([gate = gate_] {
+    LoadSdl();
+    std::lock_guard gateLock(gate->mutex);
+    if (gate->engine) gate->engine->PrepareOutput();
+  });
+}
+
+void TMpg123SdlEngine::PrepareOutput() {
   {
     std::lock_guard lock(mutex_);
     if (device_ || outputKnown_) return;
@@ -143,7 +156,7 @@ void TMpg123SdlEngine::Prepare() {
       return;  // no output now; Open says so when a song is asked for
     }
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -199,7 +212,7 @@ void TMpg123SdlEngine::OpenDone(uint64_t seq, uint64_t openId, std::shared_ptr<T
     }
     opened = handlers_.opened;
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
   if (opened) opened(openId, error);
 }
 
@@ -234,7 +247,7 @@ void TMpg123SdlEngine::Close() {
     if (joined_) songs[3] = joined_->song;
     CloseLocked();
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -251,7 +264,7 @@ SDL_AudioDeviceID TMpg123SdlEngine::OpenDevice(long rate, SDL_AudioSpec& have) {
   want.callback = &TMpg123SdlEngine::AudioCallback;
   want.userdata = this;
   // No changes allowed: SDL converts to whatever the hardware takes.
-  return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  return Sdl().OpenAudioDevice(nullptr, 0, &want, &have, 0);
 }
 
 // A freshly opened (still paused) device becomes the output.
@@ -261,7 +274,7 @@ void TMpg123SdlEngine::InstallDeviceLocked(SDL_AudioDeviceID device, const SDL_A
   deviceRate_ = rate;
   // The dummy and disk drivers "play" a buffer while the next is prepared; a real device holds
   // about one more buffer before it is heard.
-  const char* driver = SDL_GetCurrentAudioDriver();
+  const char* driver = Sdl().GetCurrentAudioDriver();
   const bool instant =
       driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
   latencyNs_ = instant ? 0 : int64_t(bufferFrames_) * 1'000'000'000 / rate;
@@ -284,7 +297,7 @@ void TMpg123SdlEngine::OpenDeviceLocked(long rate) {
 
 // Kept while songs of one rate follow, unless it was lost (unplugged, sound server gone).
 bool TMpg123SdlEngine::DeviceReadyLocked(long rate) const {
-  return device_ && deviceRate_ == rate && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED;
+  return device_ && deviceRate_ == rate && Sdl().GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED;
 }
 
 // The callback starts handing out the ring from the next buffer on; a fresh device starts now.
@@ -294,17 +307,17 @@ void TMpg123SdlEngine::StartOutputLocked() {
     cbPlaying_ = true;
   }
   deviceWait_ = false;
-  SDL_PauseAudioDevice(device_, 0);
+  Sdl().PauseAudioDevice(device_, 0);
 }
 
 // Pauses the device, so its callback runs no more, and leaves it to the decoder to close.
 void TMpg123SdlEngine::RetireDeviceLocked() {
   if (!device_) return;
-  SDL_PauseAudioDevice(device_, 1);
+  Sdl().PauseAudioDevice(device_, 1);
   retired_.push_back(device_);
   device_ = 0;
   deviceRate_ = 0;
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 // The callback hands out no more audio once this returns, and a pending start is off.
@@ -534,12 +547,12 @@ void TMpg123SdlEngine::StartDone(uint64_t seq, const std::shared_ptr<TSong>& son
     deviceWait_ = true;
   }
   lock.unlock();
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 void TMpg123SdlEngine::Play(int64_t fromMs, uint64_t playId) {
   Restart(fromMs, playId, false);
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 void TMpg123SdlEngine::Pause() {
@@ -553,7 +566,7 @@ void TMpg123SdlEngine::Pause() {
     state_ = TEngineState::Paused;
     RestAfterLocked(kIdleCloseMs);
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 void TMpg123SdlEngine::Stop() {
@@ -574,7 +587,7 @@ void TMpg123SdlEngine::Stop() {
     state_ = TEngineState::Stopped;
     RestAfterLocked(kIdleCloseMs);
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 void TMpg123SdlEngine::Seek(int64_t ms) {
@@ -587,7 +600,7 @@ void TMpg123SdlEngine::Seek(int64_t ms) {
     }
   }
   Restart(ms, 0, true);  // moves the decoder: only a playing song needs that
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -613,7 +626,7 @@ void TMpg123SdlEngine::QueueNext(const QString& fileName, uint64_t nextPlayId) {
       }
     }
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
   RunJob([gate = gate_, fileName, seq] {
     std::shared_ptr<TSong> song;
     try {
@@ -634,7 +647,7 @@ void TMpg123SdlEngine::NextOpened(uint64_t seq, std::shared_ptr<TSong>& song) {
     else
       next_->failed = true;
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 void TMpg123SdlEngine::DropNext() {
@@ -649,7 +662,7 @@ void TMpg123SdlEngine::DropNext() {
       endWritten_.store(true, std::memory_order_release);
     }
   }
-  SDL_SemPost(wake_);
+  sem_post(&wake_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -789,7 +802,7 @@ void TMpg123SdlEngine::Fill(int16_t* out, size_t frames) {
              decoderWaiting_.exchange(false)) {
     wake = true;
   }
-  if (wake) SDL_SemPost(wake_);
+  if (wake) sem_post(&wake_);
 }
 
 // Gain is linear: sample x level / 65535 per channel. A new level is reached by a straight
@@ -855,7 +868,7 @@ void TMpg123SdlEngine::DecodeLoop() {
   std::unique_lock lock(mutex_);
   for (;;) {
     if (quit_) {
-      SDL_TLSCleanup();  // SDL's per-thread data of a thread it did not make
+      if (SdlLoaded()) Sdl().TLSCleanup();  // SDL's per-thread data of a thread it did not make
       return;
     }
     // 9. Closing waits for SDL's audio thread: done without mutex_, which the GUI wants.
@@ -864,7 +877,7 @@ void TMpg123SdlEngine::DecodeLoop() {
       retired_.clear();
       closing_ = int(devices.size());
       lock.unlock();
-      for (const SDL_AudioDeviceID device : devices) SDL_CloseAudioDevice(device);
+      for (const SDL_AudioDeviceID device : devices) Sdl().CloseAudioDevice(device);
       lock.lock();
       closing_ = 0;
       continue;
@@ -964,7 +977,7 @@ void TMpg123SdlEngine::DecodeLoop() {
         continue;
       }
       // 5.
-      if (decodeFailed_ || SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+      if (decodeFailed_ || Sdl().GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
         frozenFrame_ = CurrentFrameLocked();
         end = TEngineEnd::Failed;
       } else if (const int64_t heardEnd = heardEndNs_.load(std::memory_order_acquire)) {
@@ -1007,10 +1020,16 @@ void TMpg123SdlEngine::DecodeLoop() {
       continue;
     }
     lock.unlock();
-    if (waitMs < 0)
-      SDL_SemWait(wake_);
-    else
-      SDL_SemWaitTimeout(wake_, Uint32(waitMs));
+    if (waitMs < 0) {
+      sem_wait(&wake_);
+    } else {
+      timespec until{};
+      clock_gettime(CLOCK_MONOTONIC, &until);
+      until.tv_sec += waitMs / 1000;
+      until.tv_nsec += long(waitMs % 1000) * 1000000;
+      if (until.tv_nsec >= 1000000000) until.tv_sec += 1, until.tv_nsec -= 1000000000;
+      sem_clockwait(&wake_, CLOCK_MONOTONIC, &until);
+    }
     decoderWaiting_.store(false);
     lock.lock();
   }

@@ -30,6 +30,7 @@
 // buffers; only the decoder does it, never while another device is being opened.
 
 #include <SDL.h>
+#include <semaphore.h>
 
 #include <atomic>
 #include <memory>
@@ -105,6 +106,7 @@ class TMpg123SdlEngine final : public TAudioEngine {
 
   void Restart(int64_t fromMs, uint64_t playId, bool seek);
   void CloseLocked();
+  void PrepareOutput();
   SDL_AudioDeviceID OpenDevice(long rate, SDL_AudioSpec& have);
   void InstallDeviceLocked(SDL_AudioDeviceID device, const SDL_AudioSpec& have, long rate);
   void OpenDeviceLocked(long rate);
@@ -193,7 +195,7 @@ class TMpg123SdlEngine final : public TAudioEngine {
   std::atomic<uint64_t> underruns_{0};
   std::atomic<uint64_t> joins_{0};
   std::unique_ptr<int16_t[]> decodeBuffer_;  // the decoder thread's
-  SDL_sem* wake_ = nullptr;  // posted by the callback and the GUI thread to wake the decoder
+  sem_t wake_;  // posted by the callback and the GUI thread to wake the decoder
 
   std::thread decoder_;
 };

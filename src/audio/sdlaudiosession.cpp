@@ -1,8 +1,8 @@
 #include "audio/sdlaudiosession.h"
 
-#include <SDL.h>
-
 #include <mutex>
+
+#include "audio/sdllibrary.h"
 
 namespace {
 
@@ -19,17 +19,18 @@ TSdlAudioSession::~TSdlAudioSession() {
   if (!started_) return;
   std::lock_guard lock(UsersMutex());
   if (--users > 0) return;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  SDL_Quit();
+  Sdl().QuitSubSystem(SDL_INIT_AUDIO);
+  Sdl().Quit();
 }
 
 bool TSdlAudioSession::Start() {
   if (started_) return true;
   std::lock_guard lock(UsersMutex());
   if (users == 0) {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Brimtone");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (!LoadSdl()) return false;
+    Sdl().SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    Sdl().SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Brimtone");
+    if (Sdl().InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   }
   ++users;
   started_ = true;

@@ -9,8 +9,9 @@ class TSdlAudioSession {
   TSdlAudioSession(const TSdlAudioSession&) = delete;
   TSdlAudioSession& operator=(const TSdlAudioSession&) = delete;
 
-  // Starts the subsystem unless this session already did; false (SDL_GetError says why) when
-  // it cannot be started. A failed start may be tried again later.
+  // Loads SDL and starts its subsystem unless this session already did; false (SDL's error,
+  // or SdlLoadError() when SDL could not be loaded, says why) when it cannot be started. A
+  // failed start may be tried again later.
   bool Start();
   bool Started() const { return started_; }
 

@@ -1,13 +1,12 @@
 #include "desktop/desktopintegration.h"
 
 #include <QApplication>
-#include <QTimer>
-#include <functional>
-#include <utility>
 
 #include "desktop/inputfilter.h"
 #include "desktop/mprisservice.h"
 #include "desktop/windowsadapter.h"
+#include "platform/firstpaint.h"
+#include "platform/startupmarks.h"
 #include "player/formmain.h"
 #include "playlist/formplaylist.h"
 
@@ -25,41 +24,16 @@ TDesktopIntegration::~TDesktopIntegration() {
   if (qApp) qApp->removeEventFilter(input_.get());
 }
 
-namespace {
-// Calls a function once, after each of the widgets shown has been painted.
-class TFirstPaint : public QObject {
- public:
-  TFirstPaint(const QList<QWidget*>& widgets, std::function<void()> then, QObject* parent)
-      : QObject(parent), then_(std::move(then)) {
-    for (QWidget* widget : widgets) {
-      if (!widget || !widget->isVisible()) continue;
-      widget->installEventFilter(this);
-      waiting_ << widget;
-    }
-    // A window that never paints (already painted, or kept off screen) must not keep it off.
-    QTimer::singleShot(waiting_.isEmpty() ? 0 : 2000, this, &TFirstPaint::Fire);
-  }
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && waiting_.removeOne(watched)) {
-      watched->removeEventFilter(this);
-      if (waiting_.isEmpty()) QTimer::singleShot(0, this, &TFirstPaint::Fire);
-    }
-    return false;
-  }
-  void Fire() {
-    if (then_) std::exchange(then_, nullptr)();
-  }
-
- private:
-  QList<QObject*> waiting_;
-  std::function<void()> then_;
-};
-}  // namespace
-
 void TDesktopIntegration::StartMprisWhenShown() {
   if (paintWatch_) return;
   paintWatch_ = new TFirstPaint(
-      {adapter_->Player(), playlist_}, [this] { mpris_->StartOnSessionBus(); }, this);
+      {adapter_->Player(), playlist_},
+      [this] {
+        StartupBegin("MPRIS");
+        mpris_->StartOnSessionBus();
+        StartupMark("MPRIS");
+      },
+      this);
 }
 
 void TDesktopIntegration::Apply(const TInstanceRequest& request) {

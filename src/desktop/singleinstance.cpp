@@ -12,10 +12,10 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
-#include <QSysInfo>
 #include <cerrno>
 #include <cstdlib>
+
+#include "desktop/folderlock.h"
 
 namespace {
 constexpr char kReceipt = '\x06';  // the running program has the request
@@ -46,11 +46,6 @@ bool IsPrivateFolder(const QString& path, bool followLink) {
   return ok;
 }
 
-std::unique_ptr<QLockFile> MakeLock(const QString& path) {
-  auto lock = std::make_unique<QLockFile>(path);
-  lock->setStaleLockTime(0);  // stale only when its holder is gone
-  return lock;
-}
 }  // namespace
 
 struct TSingleInstance::TIncoming {
@@ -105,13 +100,14 @@ bool TSingleInstance::LockStart(int startWaitMs) {
       base = socketPath_;
     }
     if (base.isEmpty()) continue;
-    startLock_ = MakeLock(base + "-start.lock");
+    startLock_ = std::make_unique<TFolderLock>(base + "-start.lock");
     QDeadlineTimer deadline(startWaitMs);
     QElapsedTimer waited;
     waited.start();
     bool noticed = false;
-    while (!startLock_->tryLock(100)) {
-      if (startLock_->error() != QLockFile::LockFailedError) break;  // no lock can be had here
+    for (;;) {
+      const TFolderLock::TResult result = startLock_->TryLock(100);
+      if (result != TFolderLock::TResult::Held) break;  // locked, or no lock can be had here
       if (!noticed && waited.elapsed() >= kWaitNoticeMs && waitNotice_) {
         noticed = true;
         waitNotice_();
@@ -121,8 +117,8 @@ bool TSingleInstance::LockStart(int startWaitMs) {
         return false;
       }
     }
-    if (startLock_->isLocked()) {
-      runLock_ = MakeLock(base + ".lock");
+    if (startLock_->IsLocked()) {
+      runLock_ = std::make_unique<TFolderLock>(base + ".lock");
       return true;
     }
     startLock_.reset();
@@ -156,14 +152,12 @@ TSingleInstance::TRole TSingleInstance::Start(const QByteArray& request, int tim
     }
   }
   // 3.
-  if (runLock_ && !runLock_->tryLock(0)) {
-    if (runLock_->error() == QLockFile::LockFailedError) {
-      qint64 pid = 0;
-      QString host;
-      runLock_->getLockInfo(&pid, &host, nullptr);
-      holder_ = host.isEmpty() || host == QSysInfo::machineHostName()
-                    ? QString::number(pid)
-                    : QStringLiteral("%1 on %2").arg(pid).arg(host);
+  const TFolderLock::TResult run =
+      runLock_ ? runLock_->TryLock(0) : TFolderLock::TResult::Unavailable;
+  if (runLock_ && run != TFolderLock::TResult::Locked) {
+    if (run == TFolderLock::TResult::Held) {
+      holder_ = runLock_->Holder();
+      if (holder_.isEmpty()) holder_ = QStringLiteral("unknown");
       runLock_.reset();
       startLock_.reset();
       return TRole::Unreachable;

@@ -22,7 +22,7 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QLockFile;
+class TFolderLock;
 
 class TSingleInstance : public QObject {
   Q_OBJECT
@@ -86,8 +86,8 @@ class TSingleInstance : public QObject {
   QString dataDir_;
   QString socketPath_;
   QString holder_;
-  std::unique_ptr<QLockFile> startLock_;
-  std::unique_ptr<QLockFile> runLock_;
+  std::unique_ptr<TFolderLock> startLock_;
+  std::unique_ptr<TFolderLock> runLock_;
   QLocalServer* server_ = nullptr;
   std::function<bool(const QByteArray&)> check_;
   std::function<void()> waitNotice_;

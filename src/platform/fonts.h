@@ -5,7 +5,13 @@
 
 #include <QFont>
 
+// Waits for ReadFontConfigurationAhead when it was called.
 void LoadDesignFonts();
+
+// Reads the system's font configuration (fontconfig's files and caches, the larger part of
+// the first font's cost) on a thread of its own, while the application object connects to the
+// display. Call before the application object exists, once.
+void ReadFontConfigurationAhead();
 
 // Font engines made while the windows are scaled draw text at 1x differently (hinting) from
 // engines made at 1x; after the scale returns to 1 the fonts take new engines, so text looks

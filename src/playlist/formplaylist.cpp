@@ -23,6 +23,7 @@
 #include "playlist/drophook.h"
 #include "playlist/playerlink.h"
 #include "playlist/playlistfile.h"
+#include "playlist/playlistreadahead.h"
 #include "playlist/songpaths.h"
 #include "playlist/speedbutton.h"
 
@@ -143,8 +144,9 @@ TformPlaylist::~TformPlaylist() = default;
 // 2. the skin's main.bmp behind everything
 // 3. docked under the player window; shown or hidden as the player says
 // 4. the list's wallpaper
-// 5. the list from the playlist file (silently), row 0 selected and named on the player
-void TformPlaylist::FormCreate() {
+// 5. the list from the playlist file (silently; read ahead when given), row 0 selected and
+//    named on the player
+void TformPlaylist::FormCreate(TPlaylistReadAhead* readAhead) {
   // 1.
   if (!dropHook_) {
     dropHook_ = new TDropHook([this](const QList<QUrl>& urls) { WMDropFiles(urls); }, this);
@@ -159,9 +161,10 @@ void TformPlaylist::FormCreate() {
   // 4.
   boxPlaylist->SetBackgroundWallpaper(LoadSkinBitmap("\\skin\\playlist.bmp"));
   // 5.
-  const std::optional<QVector<TPlaylistEntry>> entries = TPlaylistFile().ReadEntriesSilent();
-  if (!entries || entries->isEmpty()) return;
-  SetRows(*entries);
+  std::optional<TPlaylistRows> rows = readAhead ? readAhead->Take() : ReadPlaylistRows();
+  if (!rows || rows->entries.isEmpty()) return;
+  boxPlaylist->SetItems(rows->texts);
+  shownEntries_ = std::move(rows->entries);
   boxPlaylist->SetItemIndex(0);
   if (player_) player_->SetSongLabel(boxPlaylist->Items().constFirst());
 }

@@ -20,6 +20,7 @@ class TBrowseForFolder;
 class TDropHook;
 class TImage;
 class TPlayerLink;
+class TPlaylistReadAhead;
 class TSpeedButton;
 class TdtListBox;
 
@@ -48,9 +49,10 @@ class TformPlaylist : public QWidget {
   TdtListBox* boxPlaylist;
   QTimer* timeDblClick;
 
-  // Start-up: drop hook, skin, docking and visibility, list wallpaper, the list. A skin file
-  // that fails throws (EFOpenError / EInvalidGraphic) and the remaining steps are skipped.
-  void FormCreate();
+  // Start-up: drop hook, skin, docking and visibility, list wallpaper, the list (from
+  // readAhead when given, else read here). A skin file that fails throws (EFOpenError /
+  // EInvalidGraphic) and the remaining steps are skipped.
+  void FormCreate(TPlaylistReadAhead* readAhead = nullptr);
   // Refills the list from the playlist file, keeping the selected row index.
   void UpdatePlaylist();
   // The rows again from the file after lengths were stored in the background: selection,

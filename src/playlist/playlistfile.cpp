@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <map>
 #include <string>
 #include <utility>
@@ -18,7 +17,6 @@
 #include "platform/dialogs.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
-#include "platform/timetext.h"
 
 namespace {
 
@@ -194,19 +192,52 @@ std::optional<QVector<TPlaylistEntry>> TPlaylistFile::ReadEntriesReporting() con
   return ReadEntries(fileName_, true);
 }
 
+namespace {
+// Row texts are made for every row of each refill, ten thousand at a time: written straight
+// into one string, without the temporaries of number-to-text and concatenation.
+void AppendNumber(QString& text, qint64 value) {
+  // Through the unsigned size, so that the smallest value has one too.
+  const quint64 size = value < 0 ? 0 - quint64(value) : quint64(value);
+  char16_t digits[21];
+  int at = 21;
+  quint64 rest = size;
+  do {
+    digits[--at] = char16_t(u'0' + rest % 10);
+    rest /= 10;
+  } while (rest > 0);
+  if (value < 0) digits[--at] = u'-';
+  text.append(reinterpret_cast<const QChar*>(digits + at), 21 - at);
+}
+
+// m:ss, with a minus before a negative length. The same text as the time formatter gives for
+// the length in milliseconds, and beyond its range as well.
+void AppendLengthText(QString& text, qint64 seconds) {
+  const quint64 size = seconds < 0 ? 0 - quint64(seconds) : quint64(seconds);
+  if (seconds < 0) text += u'-';
+  AppendNumber(text, qint64(size / 60));
+  const int s = int(size % 60);
+  const char16_t tail[3] = {u':', char16_t(u'0' + s / 10), char16_t(u'0' + s % 10)};
+  text.append(reinterpret_cast<const QChar*>(tail), 3);
+}
+}  // namespace
+
 QString TPlaylistFile::LengthText(qint64 seconds) {
-  constexpr qint64 kLimit = std::numeric_limits<int32_t>::max() / 1000;
-  if (seconds >= -kLimit && seconds <= kLimit) return ChangeToTime(int32_t(seconds * 1000));
-  // Beyond 596 hours the milliseconds do not fit the formatter; same text, in seconds.
-  const qint64 size = seconds < 0 ? -seconds : seconds;
-  const qint64 s = size % 60;
-  return (seconds < 0 ? QStringLiteral("-") : QString()) + QString::number(size / 60) + ':' +
-         (s < 10 ? QStringLiteral("0") : QString()) + QString::number(s);
+  QString text;
+  text.reserve(24);
+  AppendLengthText(text, seconds);
+  return text;
 }
 
 QString TPlaylistFile::EntryText(const TPlaylistEntry& entry) {
-  return QString::number(entry.Number) + QStringLiteral(". ") + entry.Title + QStringLiteral(" (") +
-         LengthText(entry.LengthSeconds) + ')';
+  QString text;
+  text.reserve(entry.Title.size() + 40);
+  AppendNumber(text, entry.Number);
+  text += u". ";
+  text += entry.Title;
+  text += u" (";
+  AppendLengthText(text, entry.LengthSeconds);
+  text += u')';
+  return text;
 }
 
 QString TPlaylistFile::FileNamePart(const QString& path) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package as scripts/package does (CPack, from the built tree) and has
 # lintian check it: any error or warning fails, except the placeholder maintainer address
-# while the build still uses it. Then the manual page must list every option of --help (and
-# no other) and every key of the README's key table.
+# while the build still uses it. SDL, loaded at run time, must be a dependency. Then the manual
+# page must list every option of --help (and no other) and every key of the README's key table.
 set -uo pipefail
 BUILD=$1
 SOURCE=$2
@@ -23,6 +23,11 @@ if [ "$(dpkg-deb -f "$deb" Maintainer)" == "$PLACEHOLDER" ]; then
   left=$(grep -v -E '^E: brimtone: bogus-mail-host(-in-debian-changelog)? ' <<<"$left")
 fi
 check "lintian: no error or warning but the placeholder address" "" "$left"
+
+# SDL is loaded once the windows are painted, not linked: the package has to name it itself.
+check "the program links no SDL" "0" "$(readelf -d "$BINARY" | grep -c 'NEEDED.*libSDL2')"
+check "the package depends on SDL" "libsdl2-2.0-0" \
+  "$(dpkg-deb -f "$deb" Depends | grep -o 'libsdl2-2.0-0')"
 
 # Options: those --help lists, those the manual page lists.
 help_options=$("$BINARY" --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p' | sort)

@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/inifile.h"
 #include "playlist/playlistfile.h"
+#include "playlist/playlistreadahead.h"
 #include "support/fakedialogs.h"
 #include "support/tempprogramdir.h"
 
@@ -271,6 +272,37 @@ class TestPlaylistFile : public QObject {
     QVERIFY(after.has_value());
     QCOMPARE(after->size(), rows.size() + 1);
     QCOMPARE(after->last().Title, "new.mp3");
+  }
+
+  // --- Read ahead at start ------------------------------------------------------------
+
+  // The rows read on a thread of their own are the silent read's, with the same row texts;
+  // a second take reads the file as it is then.
+  void readAhead_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("entries and lengths") << true << PlaylistOf(40, {1, 7, 40});
+    QTest::newRow("no file") << false << QByteArray();
+    QTest::newRow("another version") << true << PlaylistOf(3).replace("Version=2", "Version=3");
+    QTest::newRow("binary garbage") << true << QByteArray("\x01\xff[playlist\0\n=\n", 18);
+  }
+  void readAhead() {
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
+    if (exists) SetContent(content);
+    const std::optional<QVector<TPlaylistEntry>> expected = TPlaylistFile().ReadEntriesSilent();
+    TPlaylistReadAhead readAhead;
+    const std::optional<TPlaylistRows> rows = readAhead.Take();
+    QCOMPARE(rows.has_value(), expected.has_value());
+    if (rows) {
+      QCOMPARE(rows->entries.size(), expected->size());
+      QCOMPARE(rows->texts, Rows(expected));
+    }
+    QCOMPARE(Messages(), QStringList());
+    SetContent(PlaylistOf(2));
+    const std::optional<TPlaylistRows> again = readAhead.Take();
+    QVERIFY(again.has_value());
+    QCOMPARE(again->texts, (QStringList{"1. song1.mp3 (0:00)", "2. song2.mp3 (0:00)"}));
   }
 
   // --- Entry text --------------------------------------------------------------------
