@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
@@ -82,6 +83,11 @@ TWindows::~TWindows() = default;
 
 void CreateWindows(TWindows& windows) {
   SetApplicationTitle("Brimtone");
+  // The accessibility bridge connects to the session bus, and waits for it, when the first
+  // widget appears: made before the playlist's read competes for a core with that exchange.
+  StartupBegin("accessibility bridge");
+  QAccessible::isActive();
+  StartupMark("accessibility bridge");
   // The playlist is read while the player window is made.
   TPlaylistReadAhead readAhead;
   windows.formMain = std::make_unique<TformMain>();
