@@ -1,17 +1,30 @@
-// SDL's audio subsystem runs exactly while a session is started, whatever order sessions end
-// in, and SDL is shut down entirely once the last one goes.
+// SDL is loaded only when the output is first wanted, and then off the caller's thread; its
+// audio subsystem runs exactly while a session is started, whatever order sessions end in, and
+// SDL is shut down entirely once the last one goes.
 
 #include <SDL.h>
 
 #include <QTest>
 #include <memory>
 
+#include "audio/mpg123sdlengine.h"
 #include "audio/sdlaudiosession.h"
+#include "audio/sdllibrary.h"
 
 class TestSdlAudioSession : public QObject {
   Q_OBJECT
 
  private slots:
+  // First: nothing before it in this program may have wanted the output.
+  void loadedOnlyWhenTheOutputIsWanted() {
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    TMpg123SdlEngine engine;
+    QVERIFY(!SdlLoaded());
+    engine.Prepare();  // returns at once; the load and the device follow on a thread
+    QTRY_VERIFY(SdlLoaded());
+    QTRY_VERIFY(TSdlAudioSession::Users() == 1);
+  }
+
   void runsWhileAnySessionIsStarted_data() {
     QTest::addColumn<QString>("steps");  // A-C: start that session, a-c: end it
     QTest::newRow("two, the first ends first") << "ABab";
