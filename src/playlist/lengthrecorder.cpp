@@ -1,7 +1,10 @@
 #include "playlist/lengthrecorder.h"
 
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
+#include <exception>
+#include <mutex>
 
 #include "platform/errors.h"
 
@@ -10,9 +13,16 @@ constexpr int kCommitGapMs = 1000;  // at most one playlist write a second
 constexpr int kBusyPollMs = 250;    // how often the player's open file is asked while work remains
 }  // namespace
 
+// Reads of the playlist still running when the recorder goes reach no one.
+struct TLengthRecorder::TReadGate {
+  std::mutex mutex;
+  TLengthRecorder* recorder = nullptr;
+};
+
 TLengthRecorder::TLengthRecorder(const QString& fileName, QObject* parent)
     : QObject(parent),
       playlist_(fileName),
+      gate_(std::make_shared<TReadGate>()),
       rescanTimer_(new QTimer(this)),
       commitTimer_(new QTimer(this)),
       busyTimer_(new QTimer(this)) {
@@ -26,9 +36,14 @@ TLengthRecorder::TLengthRecorder(const QString& fileName, QObject* parent)
   connect(busyTimer_, &QTimer::timeout, this, &TLengthRecorder::PollBusyFile);
   connect(&scanner_, &TLengthScanner::Measured, this, &TLengthRecorder::Take);
   connect(&scanner_, &TLengthScanner::Drained, this, &TLengthRecorder::SyncTimers);
+  gate_->recorder = this;
 }
 
 TLengthRecorder::~TLengthRecorder() {
+  {
+    std::lock_guard lock(gate_->mutex);
+    gate_->recorder = nullptr;
+  }
   Stop();
 }
 
@@ -44,11 +59,32 @@ void TLengthRecorder::Rescan() {
   if (!stopped_) rescanTimer_->start();
 }
 
+// The file is read on a pool thread: a long playlist takes tens of milliseconds, after every
+// refill. What a write finds changed meanwhile is left alone by the conditional record.
 void TLengthRecorder::RescanNow() {
   if (stopped_) return;
   rescanTimer_->stop();
+  const uint64_t read = ++reads_;
+  QThreadPool::globalInstance()->start([gate = gate_, name = playlist_.FileName(), read] {
+    QVector<TEntryFile> entries;
+    try {
+      entries = TPlaylistFile(name).EntriesWithoutLength();
+    } catch (const std::exception&) {
+      // An unreadable file has nothing to measure, as a missing one.
+    }
+    std::lock_guard lock(gate->mutex);
+    if (TLengthRecorder* recorder = gate->recorder)
+      QMetaObject::invokeMethod(
+          recorder, [recorder, read, entries] { recorder->Scan(read, entries); },
+          Qt::QueuedConnection);
+  });
+}
+
+void TLengthRecorder::Scan(uint64_t read, const QVector<TEntryFile>& entries) {
+  // Only the newest read counts: an older one may name entries since measured or gone.
+  if (stopped_ || read != reads_) return;
+  readDone_ = read;
   PollBusyFile();
-  const QVector<TEntryFile> entries = playlist_.EntriesWithoutLength();
   QVector<TLengthJob> jobs;
   jobs.reserve(entries.size());
   for (const TEntryFile& entry : entries) jobs.append({entry.Number, entry.Path});
@@ -103,7 +139,8 @@ void TLengthRecorder::Stop() {
 }
 
 bool TLengthRecorder::Done() const {
-  return !rescanTimer_->isActive() && found_.isEmpty() && scanner_.Idle();
+  return !rescanTimer_->isActive() && (stopped_ || readDone_ == reads_) && found_.isEmpty() &&
+         scanner_.Idle();
 }
 
 void TLengthRecorder::PollBusyFile() {

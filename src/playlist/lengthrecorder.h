@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QString>
 #include <QVector>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "audio/lengthscanner.h"
 #include "playlist/playlistfile.h"
@@ -31,7 +33,8 @@ class TLengthRecorder : public QObject {
   // Looks for unmeasured entries on the next turn of the event loop: the refills of one
   // command (a drop refills once per song) make one look.
   void Rescan();
-  // Reads the playlist file for unmeasured entries now and hands them to the scanner.
+  // Reads the playlist file for unmeasured entries now, off the GUI thread, and hands them to
+  // the scanner once read.
   void RescanNow();
   // Writes the lengths found since the last write (the commit timer's handler); within a
   // second of the last write it waits for the rest of that second.
@@ -39,7 +42,7 @@ class TLengthRecorder : public QObject {
   // Ends the scanner at once; nothing more is written.
   void Stop();
 
-  // Nothing queued, being scanned, or found and not yet written.
+  // Nothing being read, queued, being scanned, or found and not yet written.
   bool Done() const;
   // Lengths written to the file so far, and the file writes that stored them.
   int Written() const { return written_; }
@@ -47,11 +50,16 @@ class TLengthRecorder : public QObject {
   TLengthScanner& Scanner() { return scanner_; }
 
  private:
+  struct TReadGate;
+  void Scan(uint64_t read, const QVector<TEntryFile>& entries);
   void Take(const TLengthResult& result);
   void PollBusyFile();
   void SyncTimers();
 
   TPlaylistFile playlist_;
+  std::shared_ptr<TReadGate> gate_;
+  uint64_t reads_ = 0;     // reads of the file started
+  uint64_t readDone_ = 0;  // the newest one whose entries reached the scanner
   TLengthScanner scanner_;
   std::function<QString()> busyFile_;
   std::function<void()> refresh_;
