@@ -94,11 +94,6 @@ QAccessible::State TdtListBoxItemAccessible::state() const {
   return state;
 }
 
-void* TdtListBoxItemAccessible::interface_cast(QAccessible::InterfaceType type) {
-  return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
-                                              : nullptr;
-}
-
 QStringList TdtListBoxItemAccessible::actionNames() const {
   return isValid() ? QStringList{pressAction()} : QStringList();
 }

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <unordered_map>
 
+#include "controls/leafaccessible.h"
+
 class TdtListBox;
 
 class TdtListBoxAccessible : public QAccessibleWidget {
@@ -28,7 +30,7 @@ class TdtListBoxAccessible : public QAccessibleWidget {
   mutable std::unordered_map<int, QAccessible::Id> rows_;
 };
 
-class TdtListBoxItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class TdtListBoxItemAccessible : public TLeafAccessible {
  public:
   TdtListBoxItemAccessible(TdtListBox* list, int row);
 
@@ -37,22 +39,15 @@ class TdtListBoxItemAccessible : public QAccessibleInterface, public QAccessible
   bool isValid() const override;
   QObject* object() const override { return nullptr; }
   QWindow* window() const override;
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QAccessibleInterface* parent() const override;
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QString text(QAccessible::Text t) const override;
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override;
   QAccessible::Role role() const override { return QAccessible::ListItem; }
   QAccessible::State state() const override;
-  void* interface_cast(QAccessible::InterfaceType type) override;
 
   // QAccessibleActionInterface
   QStringList actionNames() const override;
   void doAction(const QString& action) override;
-  QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
  private:
   QPointer<TdtListBox> list_;

@@ -60,11 +60,6 @@ QAccessible::State TMenuItemAccessible::state() const {
   return state;
 }
 
-void* TMenuItemAccessible::interface_cast(QAccessible::InterfaceType type) {
-  return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
-                                              : nullptr;
-}
-
 QStringList TMenuItemAccessible::actionNames() const {
   if (!isValid() || !action_->isEnabled() || action_->isSeparator()) return {};
   return {pressAction()};

@@ -7,32 +7,27 @@
 #include <QAccessibleInterface>
 #include <QPointer>
 
+#include "controls/leafaccessible.h"
+
 class QAction;
 class QMenu;
 
-class TMenuItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class TMenuItemAccessible : public TLeafAccessible {
  public:
   TMenuItemAccessible(QMenu* menu, QAction* action);
 
   bool isValid() const override;
   QObject* object() const override;
   QWindow* window() const override;
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QAccessibleInterface* parent() const override;
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QString text(QAccessible::Text t) const override;
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override;
   QAccessible::Role role() const override;
   QAccessible::State state() const override;
-  void* interface_cast(QAccessible::InterfaceType type) override;
 
   // QAccessibleActionInterface
   QStringList actionNames() const override;
   void doAction(const QString& action) override;
-  QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
  private:
   QPointer<QMenu> menu_;
