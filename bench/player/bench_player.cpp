@@ -68,7 +68,7 @@ namespace {
 
 constexpr int kWarmupMs = 2000;
 constexpr int kWindowMs = 15000;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 constexpr int kEntries = 10000;
 constexpr int kLatencyRuns = 11;  // the first is the first play after start-up, reported apart
 constexpr int kDragSteps = 500;

@@ -818,9 +818,14 @@ void TMpg123SdlEngine::ApplyVolume(int16_t* samples, size_t frames) {
   gainLeft_ = toLeft, gainRight_ = toRight;
   if (fromLeft == toLeft && fromRight == toRight) {
     if (toLeft == 65535 && toRight == 65535) return;
+    // x * level / 65535 as a rounded 16.16 product, less than 3/4 of a step from the exact
+    // quotient: a loop the compiler makes vector code of, where the division cost some 20
+    // instructions a frame on every buffer below full volume.
+    auto fixed = [](int32_t level) { return int32_t((int64_t(level) * 65536 + 32767) / 65535); };
+    const int32_t left = fixed(toLeft), right = fixed(toRight);
     for (size_t i = 0; i < frames; ++i) {
-      samples[2 * i] = int16_t(samples[2 * i] * toLeft / 65535);
-      samples[2 * i + 1] = int16_t(samples[2 * i + 1] * toRight / 65535);
+      samples[2 * i] = int16_t((samples[2 * i] * left + 32768) >> 16);
+      samples[2 * i + 1] = int16_t((samples[2 * i + 1] * right + 32768) >> 16);
     }
     return;
   }
