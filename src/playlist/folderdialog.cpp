@@ -61,10 +61,11 @@ TFolderDialog::TFolderDialog(const TOptions& options, QWidget* parent)
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TFolderDialog::CurrentChanged);
   // Folders are read and sorted in the background: rows that arrive above the preselected
-  // one push it down, so it is scrolled to again whenever the rows change, once the view has
-  // taken them in.
-  connect(model_, &QFileSystemModel::rowsInserted, this, &TFolderDialog::QueueScrollToTarget);
-  connect(model_, &QFileSystemModel::layoutChanged, this, &TFolderDialog::QueueScrollToTarget);
+  // one push it down, so it is scrolled to again whenever the rows change. The view has taken
+  // them in by then (it is told first, and a scroll lays out what it has been told), and it
+  // happens at once: a slow folder streams its entries in without a pause for anything queued.
+  connect(model_, &QFileSystemModel::rowsInserted, this, &TFolderDialog::ScrollToTarget);
+  connect(model_, &QFileSystemModel::layoutChanged, this, &TFolderDialog::ScrollToTarget);
 
   resize(320, 380);
   if (!options.resizable) setFixedSize(size());
